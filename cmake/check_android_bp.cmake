@@ -1,0 +1,38 @@
+# Fails when the library source list of the CMake build and the srcs of
+# Android.bp's shared defaults differ, or when a deliverable does not use
+# those defaults.
+include(${SOURCE_DIR}/hardware/ril/reference-ril/sources.cmake)
+set(cmake_list "")
+foreach(src ${RIL_LIBRARY_SOURCES})
+  list(APPEND cmake_list "hardware/ril/reference-ril/${src}")
+endforeach()
+list(SORT cmake_list)
+
+file(READ ${SOURCE_DIR}/Android.bp bp)
+string(REGEX MATCH "name: \"reference-ril-defaults\"[^}]*srcs: \\[([^]]*)\\]" _ "${bp}")
+if(NOT CMAKE_MATCH_1)
+  message(FATAL_ERROR "Android.bp: no srcs in reference-ril-defaults")
+endif()
+string(REGEX MATCHALL "\"[^\"]+\"" quoted "${CMAKE_MATCH_1}")
+set(bp_list "")
+foreach(q ${quoted})
+  string(REPLACE "\"" "" q "${q}")
+  list(APPEND bp_list "${q}")
+endforeach()
+list(SORT bp_list)
+
+if(NOT "${cmake_list}" STREQUAL "${bp_list}")
+  set(only_cmake ${cmake_list})
+  list(REMOVE_ITEM only_cmake ${bp_list})
+  set(only_bp ${bp_list})
+  list(REMOVE_ITEM only_bp ${cmake_list})
+  message(FATAL_ERROR "source lists drift apart:\n  only in CMake: ${only_cmake}\n  only in Android.bp: ${only_bp}")
+endif()
+
+foreach(lib libreference-ril lib-ril-kivo)
+  string(REGEX MATCH "name: \"${lib}\",[^}]*defaults: \\[\"reference-ril-defaults\"\\]" found "${bp}")
+  if(NOT found)
+    message(FATAL_ERROR "Android.bp: ${lib} does not use reference-ril-defaults")
+  endif()
+endforeach()
+message(STATUS "Android.bp and CMake list the same ${CMAKE_MATCH_COUNT} sources")

@@ -1,0 +1,1 @@
+// Module power control and reset (not built yet).

@@ -1,0 +1,265 @@
+// Library entry (RIL_Init, family selection) and the CDMA family's request
+// dispatch and radio state.
+#include <pthread.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "at_link.h"
+#include "at_reply.h"
+#include "ril_families.h"
+#include "ril_handlers.h"
+#include "ril_log.h"
+#include "usb_discovery.h"
+
+extern "C" {
+
+int s_cardtype = RIL_FAMILY_NONE;
+pthread_t s_tid_mainloop;
+const struct RIL_Env *s_rilenv = nullptr;
+const struct RIL_Env *s_rilenv_wcdma = nullptr;
+const struct RIL_Env *s_rilenv_lte = nullptr;
+const struct RIL_Env **s_arrenv[3] = {&s_rilenv, &s_rilenv_wcdma, &s_rilenv_lte};
+const RIL_RadioFunctions *s_arrRadioFunctions[3] = {&s_callbacks_cdma, &s_callbacks_wcdma,
+                                                    &s_callbacks_lte};
+void *(*s_arrMainLoopFunction[3])(void *) = {mainLoop, mainLoop_wcdma, mainLoop_lte};
+unsigned char PDU_SUPPORT = 0;
+unsigned char G_USERORIGN_DATA = 1;
+int s_hasinit = 0;
+
+RIL_RadioState s_radio_state_cdma = RADIO_STATE_UNAVAILABLE;
+int s_channel_closed_cdma = 0;
+pthread_mutex_t s_radio_state_mutex_cdma = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t s_radio_state_cond_cdma = PTHREAD_COND_INITIALIZER;
+int s_wait_timeouts = 0;
+
+}  // extern "C"
+
+/* ------------------------------------------------------------------ */
+/* Library entry                                                        */
+/* ------------------------------------------------------------------ */
+
+extern "C" int getcardtype(const char * /*path*/) {
+    RILDEBUG("%s, line:%d", "getcardtype", __LINE__);
+    if (s_detected_cardtype == RIL_FAMILY_CDMA) {
+        PDU_SUPPORT = 0;
+        G_USERORIGN_DATA = 1;
+        RILDEBUG("AT CDMA MODULE");
+    } else {
+        PDU_SUPPORT = 1;
+        G_USERORIGN_DATA = 0;
+        RILDEBUG("AT GSM MODULE");
+    }
+    return s_detected_cardtype;
+}
+
+extern "C" const RIL_RadioFunctions *RIL_Init(const struct RIL_Env *env, int argc, char ** /*argv*/) {
+    RILDEBUG("%s, line:%d, argc:%d", "RIL_Init", __LINE__, argc);
+    for (int i = 0; i < 3; i++) *s_arrenv[i] = env;
+
+    RILDEBUG("wait for devices!");
+    for (int attempt = 0; attempt < 15; attempt++) {
+        int r = HandleDeviceHotPlugin();
+        if ((r & 5) != 0) {
+            s_cardtype = getcardtype(g_pcuidevice_path);
+            break;
+        }
+        s_cardtype = RIL_FAMILY_CDMA;
+        sleepMsec(3000);
+        RILDEBUG("--------refind-------");
+    }
+    // discovery reports families 0..2; anything else would index past the tables
+    if (s_cardtype < 0 || s_cardtype > 2) s_cardtype = RIL_FAMILY_CDMA;
+
+    PrepareSem();
+
+    RILDEBUG("God >> before mainloop card type %d\n", s_cardtype);
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_create(&s_tid_mainloop, &attr, s_arrMainLoopFunction[s_cardtype], nullptr);
+    pthread_attr_destroy(&attr);
+
+    const RIL_RadioFunctions *funcs = s_arrRadioFunctions[s_cardtype];
+    RILDEBUG("--------------god >> rtl version %d-------------\n", funcs->version);
+    return funcs;
+}
+
+#if RIL_VERSION >= 15
+// Before RIL_Init has chosen a family (s_cardtype is still 4) there is no
+// record to return, so the caller gets null instead of a read past the table.
+extern "C" const RIL_RadioFunctions *RIL_SAP_Init(const struct RIL_Env * /*env*/, int /*argc*/,
+                                                  char ** /*argv*/) {
+    RILDEBUG("%s, line:%d", "RIL_SAP_Init", __LINE__);
+    if (s_cardtype < 0 || s_cardtype > 2) return nullptr;
+    return s_arrRadioFunctions[s_cardtype];
+}
+#endif
+
+/* ------------------------------------------------------------------ */
+/* CDMA family                                                          */
+/* ------------------------------------------------------------------ */
+
+extern "C" void RIL_onRequestComplete_cdma(RIL_Token t, RIL_Errno e, void *response, size_t len) {
+    if (s_rilenv != nullptr) s_rilenv->OnRequestComplete(t, e, response, len);
+}
+
+extern "C" void RIL_onUnsolicitedResponse_cdma(int code, const void *data, size_t len) {
+    if (s_rilenv != nullptr) s_rilenv->OnUnsolicitedResponse(code, data, len);
+}
+
+extern "C" void RIL_requestTimedCallback_cdma(RIL_TimedCallback cb, void *param,
+                                              const struct timeval *tv) {
+    if (s_rilenv != nullptr) s_rilenv->RequestTimedCallback(cb, param, tv);
+}
+
+static const char *radioStateName(RIL_RadioState s, bool knowsOn) {
+    switch (s) {
+        case RADIO_STATE_OFF: return "RADIO_STATE_OFF";
+        case RADIO_STATE_UNAVAILABLE: return "RADIO_STATE_UNAVAILABLE";
+        case RADIO_STATE_SIM_NOT_READY: return "RADIO_STATE_SIM_NOT_READY";
+        case RADIO_STATE_SIM_LOCKED_OR_ABSENT: return "RADIO_STATE_SIM_LOCKED_OR_ABSENT";
+        case RADIO_STATE_SIM_READY: return "RADIO_STATE_SIM_READY";
+        case RADIO_STATE_RUIM_NOT_READY: return "RADIO_STATE_RUIM_NOT_READY";
+        case RADIO_STATE_RUIM_READY: return "RADIO_STATE_RUIM_READY";
+        case RADIO_STATE_RUIM_LOCKED_OR_ABSENT: return "RADIO_STATE_RUIM_LOCKED_OR_ABSENT";
+        case RADIO_STATE_NV_NOT_READY: return "RADIO_STATE_NV_NOT_READY";
+        case RADIO_STATE_NV_READY: return "RADIO_STATE_NV_READY";
+        case RADIO_STATE_ON:
+            if (knowsOn) return "RADIO_STATE_ON";
+            break;
+    }
+    return "unknown radio state.";
+}
+
+// Only the WCDMA copy knows the name of RADIO_STATE_ON.
+extern "C" const char *radioStateToString_cdma(RIL_RadioState s) { return radioStateName(s, false); }
+extern "C" const char *radioStateToString_wcdma(RIL_RadioState s) { return radioStateName(s, true); }
+extern "C" const char *radioStateToString_lte(RIL_RadioState s) { return radioStateName(s, false); }
+
+#define RIL_CDMA_TABLE_ENTRY_(code, handler) t[code] = handler;
+static const RilRequestHandler *cdmaTable() {
+    static RilRequestHandler t[RIL_CDMA_TABLE_SIZE];
+    static pthread_once_t once = PTHREAD_ONCE_INIT;
+    pthread_once(&once, [] { RIL_CDMA_REQUEST_TABLE(RIL_CDMA_TABLE_ENTRY_) });
+    return t;
+}
+#undef RIL_CDMA_TABLE_ENTRY_
+
+static void rejectRequest_cdma(RIL_Token t, RIL_Errno e, int line) {
+    RIL_LOGD("onRequestComplete :%s. line:%d", "onRequest", line);
+    RIL_onRequestComplete_cdma(t, e, nullptr, 0);
+}
+
+extern "C" void onRequest_cdma(int request, void *data, size_t datalen, RIL_Token t) {
+    RIL_RadioState state = s_radio_state_cdma;
+    RILDEBUG("onRequest: state %s, request %d %s", radioStateToString_cdma(state), request,
+             requestToString(request));
+
+    if (state == RADIO_STATE_UNAVAILABLE && request != RIL_REQUEST_GET_SIM_STATUS) {
+        rejectRequest_cdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
+        return;
+    }
+    if (state == RADIO_STATE_OFF && request != RIL_REQUEST_RADIO_POWER &&
+        request != RIL_REQUEST_GET_SIM_STATUS) {
+        rejectRequest_cdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
+        return;
+    }
+    if (s_channel_closed_cdma > 0) {
+        // the main loop is re-opening the port: give it up to 6 s
+        unsigned int start = GetTickCount();
+        while (s_channel_closed_cdma > 0) {
+            sleepMsec(2);
+            if (GetTickCount() - start > 6000) {
+                s_wait_timeouts++;
+                RILDEBUG("Time out:%s, %d", "onRequest", __LINE__);
+                break;
+            }
+        }
+        if (s_wait_timeouts > 1) {
+            s_wait_timeouts = 0;
+            exit(0);
+        }
+    }
+    if (s_channel_closed_cdma > 0) {
+        rejectRequest_cdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
+        return;
+    }
+    if ((unsigned int)request >= RIL_CDMA_TABLE_SIZE) {
+        rejectRequest_cdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
+        return;
+    }
+    RilRequestHandler handler = cdmaTable()[request];
+    if (handler == nullptr) {
+        rejectRequest_cdma(t, RIL_E_REQUEST_NOT_SUPPORTED, __LINE__);
+        return;
+    }
+    // A length without data would make every handler read through null.
+    if (data == nullptr && datalen != 0) {
+        rejectRequest_cdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
+        return;
+    }
+    handler(data, datalen, t);
+}
+
+extern "C" void setRadioState_cdma(RIL_RadioState newState) {
+    RILDEBUG("setRadioState(%s) from %s", radioStateToString_cdma(newState),
+             radioStateToString_cdma(s_radio_state_cdma));
+    pthread_mutex_lock(&s_radio_state_mutex_cdma);
+    RIL_RadioState oldState = s_radio_state_cdma;
+    if (s_channel_closed_cdma > 0) newState = RADIO_STATE_UNAVAILABLE;
+    if (oldState != newState || s_channel_closed_cdma > 0) {
+        s_radio_state_cdma = newState;
+        pthread_cond_broadcast(&s_radio_state_cond_cdma);
+    }
+    pthread_mutex_unlock(&s_radio_state_mutex_cdma);
+
+    if (s_radio_state_cdma == oldState) return;
+    if (s_radio_state_cdma == RADIO_STATE_RUIM_READY) onSIMReady_cdma();
+    RIL_LOGD("onUnsolicited func:%s, line:%d", "setRadioState", __LINE__);
+    RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_RADIO_STATE_CHANGED, nullptr, 0);
+}
+
+extern "C" int isRadioOn_cdma(void) {
+    AtReply *p_response = nullptr;
+    int err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
+    // the module must answer eventually: retry once a second without limit
+    while (err < 0 || p_response == nullptr || p_response->success == 0) {
+        at_response_free(p_response);
+        p_response = nullptr;
+        sleepMsec(1000);
+        RILDEBUG("God>> retry %s %d\n", "isRadioOn", __LINE__);
+        err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
+    }
+    char ret = 0;
+    int result = 0;
+    if (p_response->p_intermediates != nullptr) {
+        char *line = p_response->p_intermediates->line;
+        if (at_tok_start(&line) >= 0 && at_tok_nextbool(&line, &ret) >= 0) result = ret;
+    }
+    at_response_free(p_response);
+    return result;
+}
+
+extern "C" void sendCallStateChanged_cdma(void * /*param*/) {
+    RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);
+}
+
+extern "C" void onDataCallListChanged_cdma(void * /*param*/) {
+    RILDEBUG("%s", "onDataCallListChanged");
+}
+
+static RIL_RadioState currentState_cdma(void) { return s_radio_state_cdma; }
+static int onSupports(int /*requestCode*/) { return 1; }
+static void onCancel(RIL_Token /*t*/) {}
+
+static const char *getVersion_cdma(void) {
+    static char s_version[512];
+    memset(s_version, 0, sizeof(s_version));
+    snprintf(s_version, sizeof(s_version), "EVDO&WCDMA  %s%s:getVersion(vox)", __DATE__, __TIME__);
+    return s_version;
+}
+
+extern "C" const RIL_RadioFunctions s_callbacks_cdma = {
+    RIL_VERSION, onRequest_cdma, currentState_cdma, onSupports, onCancel, getVersion_cdma,
+};

@@ -1,0 +1,14 @@
+# The library's source list, shared by both deliverables. Android.bp carries
+# the same list; a test fails when the two drift apart.
+set(RIL_LIBRARY_SOURCES
+  3g_guard.cpp
+  at_link.cpp
+  at_reply.cpp
+  module_control.cpp
+  placeholders.cpp
+  reference-ril.cpp
+  reference-ril_lte.cpp
+  reference-ril_wcdma.cpp
+  ril_log.cpp
+  usb_discovery.cpp
+)
