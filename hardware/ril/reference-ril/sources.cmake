@@ -9,6 +9,7 @@ set(RIL_LIBRARY_SOURCES
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_lifecycle.cpp
   ril_log.cpp
   usb_discovery.cpp
 )
