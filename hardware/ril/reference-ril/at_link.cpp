@@ -81,7 +81,7 @@ AtReply *sp_response = nullptr;
 const char *s_smsPDU = nullptr;
 const char *s_responsePrefix = nullptr;
 const char *s_commandText = nullptr;
-AtCommandKind s_type = NO_RESULT;
+int s_type = NO_RESULT;  // kept as a plain number: an unknown kind must stay representable
 
 thread_local bool t_isReader = false;
 thread_local int t_holdsMutex = 0;
@@ -246,7 +246,7 @@ void processLine(Reader *r, const char *line) {
                 }
                 break;
             default:
-                RILDEBUG("Unsupported AT command type %d\n", (int)s_type);
+                RILDEBUG("Unsupported AT command type %d\n", s_type);
                 callUnsol(line, nullptr);
                 break;
         }
@@ -488,7 +488,7 @@ int sendNolock(const char *command, AtCommandKind kind, const char *responsePref
 
     sp_response = (AtReply *)calloc(1, sizeof(AtReply));
     if (sp_response == nullptr) return AT_ERROR_GENERIC;
-    s_type = kind;
+    s_type = (int)kind;
     s_responsePrefix = responsePrefix;
     s_smsPDU = smspdu;
     s_commandText = command;
@@ -756,7 +756,7 @@ AtReply *at_test_feed(const char *data, size_t len, size_t chunk, int kind, cons
         clearPending();
         if (kind >= 0) {
             sp_response = (AtReply *)calloc(1, sizeof(AtReply));
-            s_type = (AtCommandKind)kind;
+            s_type = kind;
             s_commandText = command;
             s_responsePrefix = prefix;
             s_smsPDU = pdu;
