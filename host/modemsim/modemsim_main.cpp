@@ -93,6 +93,13 @@ int main(int argc, char **argv) {
         return 2;
     }
 
+    // every thread inherits the blocked signals; the main loop takes them
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGINT);
+    sigaddset(&mask, SIGTERM);
+    sigprocmask(SIG_BLOCK, &mask, nullptr);
+
     std::unique_ptr<SimulatedModule> module;
     std::unique_ptr<ControlServer> server;
     try {
@@ -129,11 +136,6 @@ int main(int argc, char **argv) {
         fflush(stderr);
     }
 
-    sigset_t mask;
-    sigemptyset(&mask);
-    sigaddset(&mask, SIGINT);
-    sigaddset(&mask, SIGTERM);
-    sigprocmask(SIG_BLOCK, &mask, nullptr);
     int sfd = signalfd(-1, &mask, SFD_CLOEXEC);
     bool stdinOpen = true;
     std::string input;
