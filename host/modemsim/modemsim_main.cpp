@@ -26,7 +26,8 @@ void usage() {
             "options: --pin CODE --puk CODE --locked --no-sim --imsi X --cdma-imsi X --iccid X\n"
             "         --imei X --meid X|none --hwinfo N|none --no-network --signal RSSI\n"
             "         --reset-gap MS --echo --unplugged --quiet\n"
-            "Control commands are read from standard input too ('help' lists them).\n");
+            "Control commands are read from standard input too when it is the\n"
+            "foreground terminal ('help' lists them).\n");
 }
 
 int clientMode(const std::string &socket, int argc, char **argv, int first) {
@@ -137,7 +138,11 @@ int main(int argc, char **argv) {
     }
 
     int sfd = signalfd(-1, &mask, SFD_CLOEXEC);
-    bool stdinOpen = true;
+    // control lines from standard input only when a person sits at it: a
+    // terminal of which we are the foreground (a background job must not
+    // be stopped by reading it)
+    signal(SIGTTIN, SIG_IGN);
+    bool stdinOpen = isatty(0) && tcgetpgrp(0) == getpgrp();
     std::string input;
     for (;;) {
         struct pollfd pfd[2] = {{sfd, POLLIN, 0}, {stdinOpen ? 0 : -1, POLLIN, 0}};
