@@ -150,6 +150,14 @@ TEST(ModemSimDialect, PinEntryCountsAttemptsAndFallsBackToPuk) {
     EXPECT_EQ(ask(b, "AT^CPIN?"), Lines({"^CPIN: UIM PUK,1,1,3,10,3", "OK"}));
     EXPECT_EQ(ask(b, "AT+CPIN=\"11111111\",\"1234\""), Lines({"+CME ERROR: 16"}));
     EXPECT_EQ(ask(b, "AT+CPIN?"), Lines({"+CME ERROR: 13"}));
+
+    // network personalisation lock
+    ModuleState n = fresh("wcdma6290");
+    n.sim.lock = SimLock::PhNet;
+    EXPECT_EQ(ask(n, "AT+CPIN?"), Lines({"+CPIN: PH-NET PIN", "OK"}));
+    EXPECT_EQ(ask(n, "AT+CIMI"), Lines({"+CME ERROR: 40"}));
+    EXPECT_EQ(ask(n, "AT+CPIN=\"12341234\""), Lines({"OK"}));
+    EXPECT_EQ(ask(n, "AT+CPIN?"), Lines({"+CPIN: READY", "OK"}));
 }
 
 TEST(ModemSimDialect, CardlessAndChangedPinAnswers) {

@@ -21,7 +21,7 @@ namespace {
 
 const char kHelp[] =
     "plug | unplug | reset [ms]\n"
-    "sim remove|insert [quiet] | sim exchange [imsi [iccid]] [quiet] | sim lock | sim block\n"
+    "sim remove|insert [quiet] | sim exchange [imsi [iccid]] [quiet] | sim lock | sim block | sim netlock\n"
     "sim pin CODE | sim puk CODE | sim attempts PIN PUK | sim imsi IMSI | sim cdmaimsi IMSI|none\n"
     "sim iccid ICCID | sim delay MS\n"
     "register TECH MCCMNC [\"LONG NAME\" [\"SHORT\"]] [roaming]   (TECH: gsm gprs edge umts hsdpa hsupa hspa\n"
@@ -77,6 +77,7 @@ const char *lockName(SimLock l) {
     case SimLock::Pin: return "pin";
     case SimLock::Puk: return "puk";
     case SimLock::Blocked: return "blocked";
+    case SimLock::PhNet: return "ph-net";
     }
     return "?";
 }
@@ -115,6 +116,8 @@ std::string simCommand(SimulatedModule &m, const std::vector<std::string> &w) {
         m.simLock();
     } else if (op == "block") {
         m.simBlock();
+    } else if (op == "netlock") {
+        m.update([](ModuleState &s) { s.sim.lock = SimLock::PhNet; });
     } else if (op == "pin" && w.size() == 3) {
         m.setPin(w[2]);
     } else if (op == "puk" && w.size() == 3) {

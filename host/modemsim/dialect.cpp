@@ -110,6 +110,7 @@ const char *cmeText(int code) {
     case 13: return "SIM failure";
     case 14: return "SIM busy";
     case 16: return "incorrect password";
+    case 40: return "network personalization PIN required";
     case 30: return "no network service";
     default: return "unknown";
     }
@@ -126,6 +127,7 @@ int simError(const ModuleState &s) {
     case SimLock::Pin: return 11;
     case SimLock::Puk: return 12;
     case SimLock::Blocked: return 13;
+    case SimLock::PhNet: return 40;
     }
     return 13;
 }
@@ -150,6 +152,7 @@ const char *pinCodeName(const ModuleState &s) {
     case SimLock::Pin: return cdma ? "UIM PIN" : "SIM PIN";
     case SimLock::Puk: return cdma ? "UIM PUK" : "SIM PUK";
     case SimLock::Blocked: return cdma ? "UIM PUK" : "SIM PUK";
+    case SimLock::PhNet: return "PH-NET PIN";
     }
     return "READY";
 }
@@ -293,6 +296,12 @@ Result cpinCommand(ModuleState &s, bool query, bool test, const std::vector<std:
             return ok();
         }
         wrongPin(s);
+        return fail(cmeError(s, 16));
+    case SimLock::PhNet:
+        if (args.size() == 1 && code == s.sim.netKey) {
+            s.sim.lock = SimLock::Ready;
+            return ok();
+        }
         return fail(cmeError(s, 16));
     case SimLock::Puk:
         if (args.size() != 2) return fail(cmeError(s, 12));

@@ -15,7 +15,8 @@ enum class Family { Cdma = 0, Wcdma = 1, Lte = 2 };
 const char *familyName(Family f);  // "cdma", "wcdma", "lte"
 
 // Where the card stands in its PIN dialogue.
-enum class SimLock { Ready, Pin, Puk, Blocked };
+// PhNet: the module is locked to another network ("PH-NET PIN")
+enum class SimLock { Ready, Pin, Puk, Blocked, PhNet };
 
 struct SimCard {
     bool present = true;
@@ -23,6 +24,7 @@ struct SimCard {
     SimLock lock = SimLock::Ready;
     std::string pin = "1234";
     std::string puk = "12345678";
+    std::string netKey = "12341234";  // unlocks PhNet
     int pinAttempts = 3;       // remaining
     int pukAttempts = 10;
     int pin2Attempts = 3;
