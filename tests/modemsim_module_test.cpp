@@ -112,6 +112,8 @@ TEST(ModemSimModule, ResetCommandDropsTheModuleAndBringsItBack) {
     AtClient again(m.atLink());
     // settings made before the reset are gone
     EXPECT_EQ(again.command("AT+CREG?"), Lines({"+CREG: 0,1", "OK"}));
+    EXPECT_EQ(m.commandsSincePlug(), Lines({"AT+CREG?"}));
+    EXPECT_EQ(m.commands(), Lines({"AT+CREG=2", "AT^RESET", "AT+CREG?"}));
     // and powerReset() does the same from outside
     m.powerReset(100ms);
     EXPECT_TRUE(again.waitHangup(2s));

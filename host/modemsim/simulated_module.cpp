@@ -309,7 +309,7 @@ void SimulatedModule::onReadable(Port which) {
             std::string pdu;
             for (char c : p.pdu)
                 if (c != '\r' && c != '\n' && c != ' ') pdu += c;
-            log_.push_back({which, pdu + (send ? "<ctrl-z>" : "<esc>")});
+            log_.push_back({which, pdu + (send ? "<ctrl-z>" : "<esc>"), plugCount_});
             logCond_.notify_all();
             std::string cmd = p.pduCommand;
             p.pduMode = false;
@@ -332,7 +332,7 @@ void SimulatedModule::onReadable(Port which) {
 
 void SimulatedModule::handleCommand(Port which, const std::string &raw) {
     PortIo &p = io(which);
-    log_.push_back({which, raw});
+    log_.push_back({which, raw, plugCount_});
     logCond_.notify_all();
     if (st_.echo) writeLocked(which, raw + "\r");
     if (mute_) return;
@@ -599,6 +599,14 @@ std::vector<std::string> SimulatedModule::commands() const {
     std::vector<std::string> out;
     for (const Received &r : log_)
         if (r.port == Port::At) out.push_back(r.text);
+    return out;
+}
+
+std::vector<std::string> SimulatedModule::commandsSincePlug() const {
+    std::lock_guard<std::mutex> g(mu_);
+    std::vector<std::string> out;
+    for (const Received &r : log_)
+        if (r.port == Port::At && r.plug == plugCount_) out.push_back(r.text);
     return out;
 }
 

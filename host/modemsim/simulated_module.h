@@ -42,6 +42,7 @@ struct ModuleConfig {
 struct Received {
     Port port;
     std::string text;  // as sent, without its CR
+    int plug = 0;      // plugCount() when it arrived: which power-on it belongs to
 };
 
 class SimulatedModule {
@@ -120,6 +121,8 @@ public:
 
     // --- what the host sent -------------------------------------------------------
     std::vector<std::string> commands() const;  // AT port, in order
+    // AT port commands since the last plug (power-on, reset)
+    std::vector<std::string> commandsSincePlug() const;
     std::vector<Received> received() const;     // both ports
     void clearLog();
     // waits until the AT port received a command whose text equals text (or,
