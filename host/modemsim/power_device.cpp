@@ -166,7 +166,7 @@ void PowerDevice::serve(int client) {
         replugAt_ = std::chrono::steady_clock::now() + delay_;
         hook = unplugHook_;
     }
-    if (hook) hook(dropped);
+    if (hook && !dropped.empty()) hook(dropped);
     writeAll(client, "0\n");
 }
 
@@ -187,7 +187,7 @@ void PowerDevice::replugDue() {
             // plugged again by its owner meanwhile: nothing to restore
         }
     }
-    if (hook) hook(devices);
+    if (hook && !devices.empty()) hook(devices);
     std::lock_guard<std::mutex> lock(lock_);
     replugs_++;
     cond_.notify_all();

@@ -37,7 +37,8 @@ public:
 
     void setReplugDelay(std::chrono::milliseconds delay);
     // Called on the listener thread: right after the tree was unplugged
-    // (the devices that were plugged), and right after they were plugged back.
+    // (the devices that were plugged), and right after they were plugged back;
+    // not called when there was nothing to unplug or to plug back.
     void onUnplugged(std::function<void(const std::vector<UsbDevice> &)> hook);
     void onReplugged(std::function<void(const std::vector<UsbDevice> &)> hook);
 
