@@ -12,7 +12,7 @@ extern "C" const char *requestToString(int request) {
     switch (request) {
 #define RIL_NAME_CASE_(name, code) \
     case code:                     \
-        return #name + 12;  // without "RIL_REQUEST_"
+        return &#name[12];  // without "RIL_REQUEST_"
         RIL_REQUEST_LIST(RIL_NAME_CASE_)
 #undef RIL_NAME_CASE_
         default:

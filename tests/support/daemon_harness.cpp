@@ -59,6 +59,7 @@ void DaemonHarness::start(const DaemonOptions &opt) {
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork");
     if (pid_ == 0) {
+        setpgid(0, 0);  // the daemon and a supervised child end together
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         setenv("RIL_SYSROOT", sysroot().c_str(), 1);
@@ -196,11 +197,11 @@ int DaemonHarness::waitExit(std::chrono::milliseconds timeout) {
 }
 
 void DaemonHarness::kill() {
-    if (pid_ > 0 && running()) {
-        ::kill(pid_, SIGKILL);
-        waitExit(std::chrono::seconds(5));
+    if (pid_ > 0) {
+        // a supervised daemon's child may outlive the supervisor: end the group
+        ::kill(-pid_, SIGKILL);
+        if (running()) waitExit(std::chrono::seconds(5));
     }
-    // a supervised daemon's child may outlive the supervisor: end the group
     closeInput();
 }
 

@@ -1,6 +1,8 @@
 // Library entry (RIL_Init, family selection) and the CDMA family's request
 // dispatch and radio state.
+#include <errno.h>
 #include <pthread.h>
+#include <unistd.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -247,6 +249,186 @@ extern "C" void sendCallStateChanged_cdma(void * /*param*/) {
 
 extern "C" void onDataCallListChanged_cdma(void * /*param*/) {
     RILDEBUG("%s", "onDataCallListChanged");
+}
+
+/* ------------------------------------------------------------------ */
+/* CDMA main loop, channel recovery and initialization                  */
+/* ------------------------------------------------------------------ */
+
+static const char kCdmaSource[] = "hardware/ril/reference-ril/reference-ril.c";
+
+extern "C" void onATReaderClosed_cdma(void) {
+    RIL_LOGI("AT channel closed\n");
+    int found = ril_search_device(60);
+    at_close();
+    s_channel_closed_cdma = 1;
+    g_inhotstatus = 1;
+    if (found) {
+        RILDEBUG("*******Hot Resume*******");
+    } else {
+        g_inhotstatus = 0;
+        setRadioState_cdma(RADIO_STATE_UNAVAILABLE);
+    }
+    pthread_cond_broadcast(&s_radio_state_cond_cdma);
+}
+
+extern "C" void onATTimeout_cdma(void) {
+    RILDEBUG("God>> onATTimeout%d\n", g_ntimeoutcount);
+    if (g_ntimeoutcount >= 4) {
+        ResetModule(1);
+        onATReaderClosed_cdma();
+        g_ntimeoutcount = 0;
+    }
+}
+
+static void waitForClose_cdma(void) {
+    pthread_mutex_lock(&s_radio_state_mutex_cdma);
+    while (s_channel_closed_cdma == 0)
+        pthread_cond_wait(&s_radio_state_cond_cdma, &s_radio_state_mutex_cdma);
+    pthread_mutex_unlock(&s_radio_state_mutex_cdma);
+}
+
+extern "C" void *mainLoop(void * /*param*/) {
+    static bool s_smsStoreReady = false;
+    if (!s_smsStoreReady) {
+        initSmsStore_cdma();
+        s_smsStoreReady = true;
+    }
+    for (;;) {
+        SetGuradFlag(kCdmaSource, __LINE__);
+        ril_install_guard_hooks(s_rilenv, CheckDataStatus, nullptr);
+        property_set("ril.priority", "");
+        at_set_on_reader_closed(onATReaderClosed_cdma);
+        at_set_on_timeout(onATTimeout_cdma);
+
+        int fd = -1;
+        for (;;) {
+            int r = HandleDeviceHotPlugin();
+            if ((r & 5) != 0) {
+                if (getcardtype(g_pcuidevice_path) != s_cardtype) exit(0);
+                fd = ril_open_at_port();
+                if (fd >= 0) break;
+            }
+            RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
+            g_inhotstatus = 0;
+            ResetModule(1);
+            sleepMsec(2000);
+        }
+
+        if (strncmp(g_pcuidevice_path, "/dev/ttyUSB", 11) == 0) {
+            if (ril_set_serial_line(fd, 1) != 0) {
+                close(fd);
+                return nullptr;
+            }
+        } else {
+            RILDEBUG("God >> Open device error %s", g_pcuidevice_path);
+            if (ril_set_serial_line(fd, 0) != 0) {
+                close(fd);
+                return nullptr;
+            }
+        }
+
+        PrepareSem();
+        s_channel_closed_cdma = 0;
+        int ret = at_open(fd, onUnsolicited_cdma);
+        if (ret < 0) {
+            RIL_LOGE("God >> AT error %d on at_open\n", ret);
+            return nullptr;
+        }
+
+        if (g_inhotstatus == 0) {
+            struct timeval now = {0, 0};
+            RIL_requestTimedCallback_cdma(initializeCallback_cdma, nullptr, &now);
+        } else {
+            AtReply *p_response = nullptr;
+            int err = at_send_command_full("AT", NO_RESULT, nullptr, nullptr, 500, &p_response);
+            bool ok = err >= 0 && p_response != nullptr && p_response->success;
+            at_response_free(p_response);
+            if (!ok) {
+                at_close();
+                continue;
+            }
+            if (s_radio_state_cdma == RADIO_STATE_RUIM_READY) {
+                struct timeval delay = {3, 0};
+                StartCheckDataCheck(CheckDataStatus, &delay);
+            } else {
+                struct timeval delay = {6, 0};
+                RIL_requestTimedCallback_cdma(initializeCallback_cdma, nullptr, &delay);
+            }
+        }
+        sleepMsec(1000);
+        waitForClose_cdma();
+    }
+}
+
+extern "C" void initializeCallback_cdma(void * /*param*/) {
+    setRadioState_cdma(RADIO_STATE_RUIM_NOT_READY);
+    at_handshake();
+    if (isRadioOn_cdma() <= 0) {
+        at_send_command("AT+CFUN=1", nullptr);
+        sleepMsec(2000);
+    }
+    at_send_command("AT+RFSET=1002", nullptr);
+    at_send_command("ATE0", nullptr);
+    GetMeid();
+    AtReply *p_response = nullptr;
+    at_send_command("AT^PREFMODE=8", &p_response);
+    at_response_free(p_response);
+    static const char *const kAudio[] = {
+        "AT+CLIP=0",
+        "AT+GPIOSLP=1",
+        "AT+CLVL=7",
+        "AT+VOCVAL=2, FFFF,  FFFF, FFFF",
+        "AT+VOCVAL=1, 3000,  3000, 5000",
+        "AT+VOCVAL=0, 3000,  3000, 5000",
+        "AT+MICG = 6",
+    };
+    for (const char *cmd : kAudio) at_send_command(cmd, nullptr);
+    GetPPPServiceName();
+    pollSIMState_cdma(nullptr);
+    at_send_command("ATE0", nullptr);
+    at_send_command("AT+INITHOST=10", nullptr);
+    at_send_command("AT+VOCBK=0", nullptr);
+    kv_raise_event(2, nullptr);
+}
+
+static bool sendOk(const char *cmd) {
+    AtReply *p_response = nullptr;
+    int err = at_send_command(cmd, &p_response);
+    bool ok = err >= 0 && p_response != nullptr && p_response->success;
+    at_response_free(p_response);
+    return ok;
+}
+
+// Runs inside setRadioState when the RUIM has just become ready, before the
+// radio-state notification.
+extern "C" void onSIMReady_cdma(void) {
+    RILDEBUG("%s", "onSIMReady");
+    G_userdisconnect = 1;
+    if (!sendOk("AT+CNMI=1,2,2,1,1")) return;
+    AtReply *p_response = nullptr;
+    at_send_command_multiline("AT+CPMS=\"ME\",\"ME\",\"ME\"", "+CPMS", &p_response);
+    at_response_free(p_response);
+    static bool s_pollStarted = false;
+    if (!s_pollStarted) {
+        s_pollStarted = true;
+        startSignalPoll_cdma();
+    }
+    const char *format = G_USERORIGN_DATA ? "AT+CMGF=3" : (PDU_SUPPORT ? "AT+CMGF=1" : "AT+CMGF=2");
+    if (!sendOk(format)) return;
+    at_send_command("ATE0", nullptr);
+    p_response = nullptr;
+    int err = at_send_command_singleline("AT+CIMI", "+CIMI:", &p_response);
+    if (err >= 0 && p_response != nullptr && p_response->success && p_response->p_intermediates != nullptr) {
+        char *line = p_response->p_intermediates->line;
+        char *cimi = nullptr;
+        // modules answer with or without the prefix; the channel restores it
+        if (at_tok_start(&line) >= 0 && at_tok_nextstr(&line, &cimi) >= 0 && cimi != nullptr)
+            property_set("ril.cimi", cimi);
+    }
+    at_response_free(p_response);
+    struct timeval delay = {30, 0};
+    RIL_requestTimedCallback_cdma(writeRuimFiles, nullptr, &delay);
 }
 
 static RIL_RadioState currentState_cdma(void) { return s_radio_state_cdma; }

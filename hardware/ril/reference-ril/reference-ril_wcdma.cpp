@@ -1,5 +1,8 @@
 // WCDMA family: request dispatch and radio state.
+#include <errno.h>
 #include <pthread.h>
+#include <stdlib.h>
+#include <unistd.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -8,6 +11,7 @@
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
+#include "usb_discovery.h"
 
 extern "C" {
 RIL_RadioState s_radio_state_wcdma = RADIO_STATE_UNAVAILABLE;
@@ -125,6 +129,220 @@ extern "C" void sendCallStateChanged_wcdma(void * /*param*/) {
 
 extern "C" void onDataCallListChanged_wcdma(void * /*param*/) {
     RILDEBUG("%s", "onDataCallListChanged");
+}
+
+/* ------------------------------------------------------------------ */
+/* WCDMA main loop, channel recovery and initialization                 */
+/* ------------------------------------------------------------------ */
+
+static const char kWcdmaSource[] = "hardware/ril/reference-ril/reference-ril_wcdma.c";
+
+extern "C" {
+unsigned int s_lastopen_wcdma = 0;
+int s_callwaiting_wcdma = 0;
+RIL_Data_Call_Response_v11 s_datacall_wcdma;
+}
+
+extern "C" void onATReaderClosed_wcdma(void) {
+    RIL_LOGI("AT channel closed\n");
+    at_close();
+    s_channel_closed_wcdma = 1;
+    g_inhotstatus = 1;
+    s_lastopen_wcdma = GetTickCount();
+    if (ril_search_device(g_inflymode ? 30 : 18)) {
+        g_inhotstatus = 1;
+        RILDEBUG("*******Hot Resume*******");
+    } else {
+        g_inhotstatus = 0;
+        RILDEBUG("*******missed device*******");
+    }
+    pthread_cond_broadcast(&s_radio_state_cond_wcdma);
+}
+
+extern "C" void onATTimeout_wcdma(void) {
+    if (g_ntimeoutcount > 4) {
+        RIL_LOGD("save life");
+        ResetModule(1);
+    }
+}
+
+static int openAndConfigure_wcdma(void) {
+    for (;;) {
+        int fd = -1;
+        for (;;) {
+            int r = HandleDeviceHotPlugin();
+            if ((r & 5) != 0) {
+                if (getcardtype(g_pcuidevice_path) != s_cardtype) {
+                    RILDEBUG("card is not the same exit now!");
+                    exit(0);
+                }
+                fd = ril_open_at_port();
+                if (fd >= 0) {
+                    s_channel_closed_wcdma = 0;
+                    break;
+                }
+            }
+            RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
+            s_radio_state_wcdma = RADIO_STATE_UNAVAILABLE;  // silently
+            if (g_inhotstatus == 0) SetGuradFlag(kWcdmaSource, __LINE__);
+            sleepMsec(1000);
+            sleepMsec(1000);
+        }
+        int ret = ril_set_serial_line(fd, 1);
+        if (ret == 0) return fd;
+        RILDEBUG("Fail to set UART parameters. tcsetattr return %d \n", ret);
+        close(fd);
+    }
+}
+
+extern "C" void *mainLoop_wcdma(void * /*param*/) {
+    SetGuradFlag(kWcdmaSource, __LINE__);
+    ril_install_guard_hooks(s_rilenv_wcdma, WCheckDataStatus, getSIMStatus_wcdma);
+    property_set("ril.priority", "");
+    at_set_on_reader_closed(onATReaderClosed_wcdma);
+    at_set_on_timeout(onATTimeout_wcdma);
+    for (;;) {
+        int fd = openAndConfigure_wcdma();
+        int ret = at_open(fd, onUnsolicited_wcdma);
+        if (ret < 0) {
+            RIL_LOGE("WGod >> AT error %d on at_open\n", ret);
+            return nullptr;
+        }
+        if (g_inhotstatus == 0) {
+            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 2);
+            PrepareSem();
+            struct timeval delay = {2, 0};
+            RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, &delay);
+        } else if (g_inflymode) {
+            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 0);
+            RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, nullptr);
+            struct timeval delay = {1, 0};
+            RIL_requestTimedCallback_wcdma(activeflydata_wcdma, nullptr, &delay);
+            g_inflymode = 0;
+        } else {
+            SetGuradFlag(kWcdmaSource, __LINE__);
+            if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);
+            if (s_radio_state_wcdma == RADIO_STATE_SIM_READY) {
+                RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 0);
+                struct timeval sms = {5, 0};
+                RIL_requestTimedCallback_wcdma(GetUnReadSMS, nullptr, &sms);
+                struct timeval check = {2, 0};
+                StartCheckDataCheck(WCheckDataStatus, &check);
+            } else {
+                RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 5);
+                struct timeval delay = {5, 0};
+                RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, &delay);
+            }
+        }
+        s_lastopen_wcdma = GetTickCount();
+        pthread_mutex_lock(&s_radio_state_mutex_wcdma);
+        while (s_channel_closed_wcdma == 0)
+            pthread_cond_wait(&s_radio_state_cond_wcdma, &s_radio_state_mutex_wcdma);
+        pthread_mutex_unlock(&s_radio_state_mutex_wcdma);
+        RIL_LOGI("Re-opening after close");
+    }
+}
+
+// Re-opens the WCDMA channel after flight mode; for outside callers.
+extern "C" int on6270fly(void) {
+    if (g_inflymode == 0) return 0;
+    RIL_LOGI("on6270fly\n");
+    if (ril_search_device(30)) {
+        RILDEBUG("*******Hot Resume*******%d", g_inhotstatus);
+        int fd = ril_open_at_port();
+        if (fd >= 0) {
+            s_channel_closed_wcdma = 0;
+            ril_set_serial_line(fd, 1);
+            if (at_open(fd, onUnsolicited_wcdma) >= 0)
+                RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, nullptr);
+        }
+    } else {
+        g_inhotstatus = 0;
+        RILDEBUG("*******missed device*******");
+        pthread_cond_broadcast(&s_radio_state_cond_wcdma);
+    }
+    g_inflymode = 0;
+    return 0;
+}
+
+extern "C" void initializeCallback_wcdma(void * /*param*/) {
+    setRadioState_wcdma(RADIO_STATE_OFF, __LINE__);
+    at_handshake();
+    at_send_command("AT^KVPARTNER=10", nullptr);
+    if (isRadioOn_wcdma() < 1) at_send_command("AT+CFUN=1", nullptr);
+
+    s_datacall_wcdma.status = 0xFFFF;
+    s_datacall_wcdma.suggestedRetryTime = 99999999;
+    s_datacall_wcdma.cid = 1;
+    s_datacall_wcdma.active = 0;
+    s_datacall_wcdma.type = (char *)"default";
+    s_datacall_wcdma.ifname = (char *)"ppp0";
+    s_datacall_wcdma.addresses = (char *)"";
+    s_datacall_wcdma.dnses = (char *)"114.114.114.114";
+    s_datacall_wcdma.gateways = (char *)"";
+
+    if (isRadioOn_wcdma() >= 1)
+        setRadioState_wcdma(RADIO_STATE_ON, __LINE__);
+    else
+        setRadioState_wcdma(RADIO_STATE_OFF, __LINE__);
+
+    static bool s_smsReady = false;
+    if (!s_smsReady) {
+        s_smsReady = true;
+        initSmsList_wcdma();
+    }
+    g_inittickcount = GetTickCount();
+    s_callwaiting_wcdma = 1;
+    s_hasinit = 1;
+    at_send_command("AT^SLEEPMODE=1", nullptr);
+}
+
+extern "C" void onSIMReady_wcdma(void) {
+    static bool s_firstRun = true;
+    RILDEBUG("%s", "onSIMReady");
+    g_hasdatacard = 1;
+    at_send_command("AT^KVPARTNER=10", nullptr);
+    at_send_command("AT+CGREG=2", nullptr);
+    at_send_command("AT+CREG=2", nullptr);
+    static const char *const kSetup[] = {"AT+CCWA=1", "AT+CMEE=1", "AT+CLVL=0",
+                                         "AT+CMUT=1", "AT+CUSD=1", "AT+CMGF=0"};
+    for (const char *cmd : kSetup) at_send_command(cmd, nullptr);
+    at_send_command("ATE0", nullptr);
+    at_send_command("AT+CPMS=\"SM\",\"SM\",\"SM\"", nullptr);
+    AtReply *p_response = nullptr;
+    at_send_command_singleline("AT+CSMS=0", "+CSMS:", &p_response);
+    at_response_free(p_response);
+    at_send_command("AT+CNMI=2,1,0,2,0", nullptr);
+    at_send_command("AT+CEMNLIST=2,\"911,112, 120, 119, 110\"", nullptr);
+    at_send_command("AT+CNAOP=2", nullptr);
+    at_send_command("AT+CNSMOD=1", nullptr);
+    sleepMsec(8000);
+    if (!s_firstRun) {
+        at_send_command("AT+CPREFMODE=14", nullptr);
+        at_send_command("AT+CPREFMODE=2", nullptr);
+    }
+    struct timeval sms = {9, 0};
+    RIL_requestTimedCallback_wcdma(GetUnReadSMS, nullptr, &sms);
+    if (s_firstRun) startSignalPoll_wcdma();
+    s_firstRun = false;
+    s_hasinit = 1;
+    RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
+    RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RADIO_CAPABILITY, &RadioCapability, sizeof(RadioCapability));
+    kv_raise_event(2, nullptr);
+    struct timeval after = {5, 0};
+    RIL_requestTimedCallback_wcdma(AfterSimReady, nullptr, &after);
+    at_send_command("ATE0", nullptr);
+    SetCimiIccidProp();
+    property_set("gsm.sim.state", "READY");
+    if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
+    if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
+    if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
+}
+
+extern "C" void AfterSimReady(void * /*param*/) {
+    RIL_LOGD("AfterSimReady");
+    if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);
+    s_datacall_wcdma.status = 0xFFFF;
 }
 
 static RIL_RadioState currentState_wcdma(void) {

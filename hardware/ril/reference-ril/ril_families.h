@@ -91,12 +91,99 @@ void *mainLoop_lte(void *param);
 
 /* ---- steps owned by the SIM and initialization areas ---- */
 void onSIMReady_cdma(void);           /* CDMA SIM-ready steps, inside setRadioState */
+void pollSIMState_cdma(void *param);
 void pollSIMState_wcdma(void *param);
 void pollSIMState_lte(void *param);
 void setRadioAfterGetCardStatus(void *param);
 
-/* ---- guard preparation and event plug-in ---- */
+/* ---- connection guard: flags and hooks shared with the families ---- */
 int PrepareSem(void);
+extern int g_inhotstatus;     /* 1 when the device came back after a loss */
+extern int g_inflymode;       /* flight mode in progress */
+extern int G_userdisconnect;  /* the user tore the data call down: no re-dial */
+extern int g_hasdatacard;     /* a SIM-based data card (WCDMA and LTE SIM ready) */
+extern unsigned int g_inittickcount;
+extern unsigned int g_new_netguard; /* guard token: tick of the last renewal */
+extern unsigned int s_guardslot;
+typedef void (*RIL_OnRequestCompleteHook)(RIL_Token t, RIL_Errno e, void *response, size_t len);
+typedef void (*RIL_OnUnsolicitedHook)(int code, const void *data, size_t len);
+typedef void *(*RIL_TimedCallbackHook)(RIL_TimedCallback cb, void *param, const struct timeval *tv);
+extern RIL_OnRequestCompleteHook g_OnResponseComplete;
+extern RIL_OnUnsolicitedHook g_unsresponse;
+extern RIL_TimedCallbackHook g_timecallback;
+extern RIL_TimedCallback g_checkdatamode;
+extern int (*g_pgetsimstatus)(void);
+int SetGuradFlag(const char *caller, int line);
+int StartCheckDataCheck(RIL_TimedCallback checker, const struct timeval *delay);
+/* the families' data checkers (link checks) */
+void CheckDataStatus(void *param);
+void WCheckDataStatus(void *param);
+void LteCheckDataStatus(void *param);
+extern RIL_Data_Call_Response_v11 g_datacall_response;
+
+/* ---- main loops and initialization ---- */
+void initializeCallback_cdma(void *param);
+void initializeCallback_wcdma(void *param);
+void initializeCallback_lte(void *param);
+void onATReaderClosed_cdma(void);
+void onATReaderClosed_wcdma(void);
+void onATReaderClosed_lte(void);
+void onATTimeout_cdma(void);
+void onATTimeout_wcdma(void);
+void onATTimeout_lte(void);
+int on6270fly(void);
+void AfterSimReady(void *param);
+void onSIMReady_wcdma(void);  /* WCDMA SIM-ready sequence (run by pollSIMState) */
+void onSIMReady_lte(void);    /* LTE SIM-ready sequence (run by pollSIMState) */
+extern int is_cdma;
+extern int is_fddandevdo;
+extern int s_is9615;
+extern int s_is9X07;
+extern int s_callwaiting_wcdma;
+extern int s_callwaiting_lte;
+extern RIL_Data_Call_Response_v11 s_datacall_wcdma; /* the WCDMA cached data-call record */
+extern RIL_RadioCapability RadioCapability;
+/* the WCDMA signal poll compares against the last open/close time */
+extern unsigned int s_lastopen_wcdma;
+
+/* ---- steps of other areas called by the lifecycle ---- */
+void onUnsolicited_cdma(const char *s, const char *sms_pdu);
+void onUnsolicited_wcdma(const char *s, const char *sms_pdu);
+void onUnsolicited_lte(const char *s, const char *sms_pdu);
+int getSIMStatus_cdma(void);
+int getSIMStatus_wcdma(void);
+int getSIMStatus_lte(void);
+void GetMeid(void);
+void SetCimiIccidProp(void);
+void GetPPPServiceName(void);
+int getmodeconfig(void);
+void startSignalPoll_cdma(void);
+void startSignalPoll_wcdma(void);
+void initSmsStore_cdma(void);
+void initSmsList_wcdma(void);
+void initSmsList_lte(void);
+void GetUnReadSMS(void *param);
+void loop_lte_callback(void *param);
+void writeRuimFiles(void *param);
+void activeflydata_wcdma(void *param);
+void activeflydata_lte(void *param);
+int ResetModule(int force);
+
+/* ---- shared lifecycle helpers ---- */
+/* Applies the AT port's serial settings; clearLocalFirst clears and applies
+ * the local modes first. Returns the tcsetattr result (0 or -1). */
+int ril_set_serial_line(int fd, int clearLocalFirst);
+/* Installs the guard hooks from the family's environment. */
+void ril_install_guard_hooks(const struct RIL_Env *env, RIL_TimedCallback checker,
+                             int (*getsimstatus)(void));
+/* Opens the AT port found by discovery, read-write, when its path is longer
+ * than 10 characters; -1 otherwise. */
+int ril_open_at_port(void);
+/* Up to attempts discovery scans 1 s apart, stopping at the first that found
+ * a module (bit 0 or 2); returns 1 when found. */
+int ril_search_device(int attempts);
+
+/* ---- guard preparation and event plug-in ---- */
 extern void *g_lib;
 typedef int (*kv_atfunc)(const char *cmd);
 typedef void (*kv_eventfunc)(kv_atfunc sender, int event, void *arg);

@@ -9,6 +9,12 @@ set(RIL_LIBRARY_SOURCES
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_identity.cpp
+  ril_lifecycle.cpp
   ril_log.cpp
+  ril_radio_power.cpp
+  ril_registration.cpp
+  ril_signal.cpp
+  ril_sim.cpp
   usb_discovery.cpp
 )

@@ -1,0 +1,1 @@
+// (not built yet)
