@@ -13,7 +13,8 @@
 //
 // Plugging writes each interface directory completely before the driver link
 // appears, and unplugging removes the links before the directories, so a
-// concurrent scan sees either a whole interface or none of it. Every method
+// concurrent scan sees either a whole interface or none of it; the interfaces
+// of a device appear one after another, as the kernel binds them. Every method
 // may be called from any thread; copies of a tree share its lock.
 #pragma once
 
