@@ -40,9 +40,6 @@ void writeRuimFiles(void *) {}
 void activeflydata_wcdma(void *) {}
 void activeflydata_lte(void *) {}
 
-// module reset (module control)
-int ResetModule(int) { return 0; }
-
 // PPP service name
 void GetPPPServiceName(void) {}
 
