@@ -20,10 +20,8 @@ int getSIMStatus_lte(void) { return 1; }
 void GetMeid(void) {}
 void SetCimiIccidProp(void) {}
 
-// network selection and signal polls
+// network selection
 int getmodeconfig(void) { return -1; }
-void startSignalPoll_cdma(void) {}
-void startSignalPoll_wcdma(void) {}
 RIL_RadioCapability RadioCapability;
 
 // SMS stores and unread-message readers
