@@ -58,14 +58,8 @@ SimulatedModule::SimulatedModule(ModuleConfig cfg)
     thread_ = std::thread([this] { ioLoop(); });
     try {
         power_.reset(new PowerDevice(tree_, cfg_.resetGap));
-        power_->onUnplugged([this](const std::vector<UsbDevice> &) {
-            std::lock_guard<std::mutex> g(mu_);
-            unplugLocked();
-        });
-        power_->onReplugged([this](const std::vector<UsbDevice> &) {
-            std::lock_guard<std::mutex> g(mu_);
-            plugLocked();
-        });
+        power_->onUnplugged([this](const std::vector<UsbDevice> &) { unplug(); });
+        power_->onReplugged([this](const std::vector<UsbDevice> &) { plug(); });
     } catch (const std::exception &) {
         // no power-control socket: resets from the library are not seen
     }

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -425,6 +426,8 @@ int supervise() {
             return 1;
         }
         if (pid == 0) {
+            // the library's process does not outlive its supervisor
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             g_quitFlag = flag;
             return -1;  // the child goes on as the daemon
         }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +61,9 @@ void DaemonHarness::start(const DaemonOptions &opt) {
     if (pid_ < 0) throw std::runtime_error("fork");
     if (pid_ == 0) {
         setpgid(0, 0);  // the daemon and a supervised child end together
+        // and with the test, even when it crashes: an orphaned daemon would
+        // reopen pseudo-terminals that other tests use by then
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         setenv("RIL_SYSROOT", sysroot().c_str(), 1);

@@ -305,7 +305,9 @@ extern "C" void *mainLoop(void * /*param*/) {
         for (;;) {
             int r = HandleDeviceHotPlugin();
             if ((r & 5) != 0) {
-                if (getcardtype(g_pcuidevice_path) != s_cardtype) exit(0);
+                // discovery rewrites s_cardtype with whatever it classified, so
+                // the family that runs here is the one to compare with
+                if (getcardtype(g_pcuidevice_path) != RIL_FAMILY_CDMA) exit(0);
                 fd = ril_open_at_port();
                 if (fd >= 0) break;
             }

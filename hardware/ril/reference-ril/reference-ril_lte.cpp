@@ -166,7 +166,9 @@ static int openAndConfigure_lte(void) {
             // any result bit counts here, an AT port alone included
             int r = HandleDeviceHotPlugin();
             if (r != 0) {
-                if (getcardtype(g_pcuidevice_path) != s_cardtype) {
+                // discovery rewrites s_cardtype with whatever it classified, so
+                // the family that runs here is the one to compare with
+                if (getcardtype(g_pcuidevice_path) != RIL_FAMILY_LTE) {
                     RILDEBUG("card is not the same exit now!");
                     exit(0);
                 }

@@ -172,7 +172,9 @@ static int openAndConfigure_wcdma(void) {
         for (;;) {
             int r = HandleDeviceHotPlugin();
             if ((r & 5) != 0) {
-                if (getcardtype(g_pcuidevice_path) != s_cardtype) {
+                // discovery rewrites s_cardtype with whatever it classified, so
+                // the family that runs here is the one to compare with
+                if (getcardtype(g_pcuidevice_path) != RIL_FAMILY_WCDMA) {
                     RILDEBUG("card is not the same exit now!");
                     exit(0);
                 }

@@ -51,7 +51,9 @@ extern "C" int ril_open_at_port(void) {
 
 extern "C" int ril_search_device(int attempts) {
     for (int i = 0; i < attempts; i++) {
-        if ((HandleDeviceHotPlugin() & 5) != 0) return 1;
+        int r = HandleDeviceHotPlugin();
+        RILDEBUG("search device: attempt %d result %d", i + 1, r);
+        if ((r & 5) != 0) return 1;
         sleepMsec(1000);
     }
     return 0;
