@@ -4,21 +4,9 @@
 #include "at_link.h"
 #include "ril_families.h"
 #include "ril_log.h"
+#include "ril_sim.h"
 
 extern "C" {
-
-// SIM polling (SIM and PIN area)
-void pollSIMState_cdma(void *) {}
-void pollSIMState_wcdma(void *) {}
-void pollSIMState_lte(void *) {}
-void setRadioAfterGetCardStatus(void *) {}
-int getSIMStatus_cdma(void) { return 1; }
-int getSIMStatus_wcdma(void) { return 1; }
-int getSIMStatus_lte(void) { return 1; }
-
-// identity publication
-void GetMeid(void) {}
-void SetCimiIccidProp(void) {}
 
 // network selection and signal polls
 int getmodeconfig(void) { return -1; }
@@ -36,9 +24,21 @@ void loop_lte_callback(void *) {}
 // SIM files
 void writeRuimFiles(void *) {}
 
-// flight mode
-void activeflydata_wcdma(void *) {}
-void activeflydata_lte(void *) {}
+// PPP dialer: stopping pppd (weak, so the dialer's own definition wins)
+__attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
+    RILDEBUG("StopPPPD: %s, %d", caller ? caller : "UNKONWN", needresume);
+    return 0;
+}
+
+// guard flags (weak, so the guard's own definitions win)
+__attribute__((weak)) int g_inprocess = 0;
+__attribute__((weak)) int g_use_hasdataservice = 1;
+
+// the families' cached signal records (weak, so the signal area's own win)
+__attribute__((weak)) RIL_SignalStrength_v10 s_signal_wcdma = {
+    {15, 99}, {-1, -1}, {-1, -1, -1}, {99, 2147483647, 2147483647, 2147483647, 2147483647, 2147483646}, {0}};
+__attribute__((weak)) RIL_SignalStrength_v10 s_signal_lte = {
+    {15, 99}, {-1, -1}, {-1, -1, -1}, {99, 2147483647, 2147483647, 2147483647, 2147483647, 2147483646}, {99}};
 
 // module reset (module control)
 int ResetModule(int) { return 0; }
