@@ -78,7 +78,6 @@ private:
     pid_t pid_ = -1;
     int inFd_ = -1;
     int outFd_ = -1;
-    long nextToken_ = 1;
     bool exited_ = false;
     int exitStatus_ = -1;
     std::thread reader_;

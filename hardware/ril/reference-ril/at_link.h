@@ -2,6 +2,8 @@
 #ifndef AT_LINK_H
 #define AT_LINK_H
 
+#include <stddef.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -60,6 +62,19 @@ int at_send_single_command(const char *command);
 void at_response_free(AtReply *p_response);
 int at_get_cme_error(const AtReply *p_response);
 int at_handshake(void);
+
+/*
+ * Test and fuzz hook, not for product code, never while a channel is open:
+ * runs the reader's line cutting and line processing on the calling thread
+ * over data (len bytes, delivered in reads of at most chunk bytes; 0 = one
+ * read) as if it came from the port, then ends as at end of file. When kind
+ * is 0..3 a command of that kind (command text, prefix, PDU) is pending
+ * during the feed and its reply is returned (intermediates in arrival
+ * order, caller frees); kind < 0 means no pending command (returns NULL).
+ * Lines that belong to no command reach h.
+ */
+AtReply *at_test_feed(const char *data, size_t len, size_t chunk, int kind, const char *command,
+                      const char *prefix, const char *pdu, ATUnsolHandler h);
 
 #ifdef __cplusplus
 }
