@@ -56,9 +56,23 @@ SimulatedModule::SimulatedModule(ModuleConfig cfg)
         plugLocked();
     }
     thread_ = std::thread([this] { ioLoop(); });
+    try {
+        power_.reset(new PowerDevice(tree_, cfg_.resetGap));
+        power_->onUnplugged([this](const std::vector<UsbDevice> &) {
+            std::lock_guard<std::mutex> g(mu_);
+            unplugLocked();
+        });
+        power_->onReplugged([this](const std::vector<UsbDevice> &) {
+            std::lock_guard<std::mutex> g(mu_);
+            plugLocked();
+        });
+    } catch (const std::exception &) {
+        // no power-control socket: resets from the library are not seen
+    }
 }
 
 SimulatedModule::~SimulatedModule() {
+    power_.reset();
     {
         std::lock_guard<std::mutex> g(mu_);
         stop_ = true;
@@ -152,12 +166,14 @@ void SimulatedModule::plugLocked() {
 
 void SimulatedModule::unplugLocked() {
     if (!plugged_) return;
-    closePort(at_);
-    closePort(modem_);
+    // the interfaces go first, so a host that reacts to the hang-up by
+    // looking for the module does not find it any more
     try {
         tree_.unplug();
     } catch (const std::exception &) {
     }
+    closePort(at_);
+    closePort(modem_);
     plugged_ = false;
 }
 

@@ -20,6 +20,7 @@
 
 #include "dialect.h"
 #include "module_state.h"
+#include "power_device.h"
 #include "usb_tree.h"
 
 namespace modemsim {
@@ -187,6 +188,9 @@ private:
     int wakeRead_ = -1, wakeWrite_ = -1;
     bool stop_ = false;
     std::thread thread_;
+    // $sysroot/dev/pa_dev: the library's reset requests take the module off
+    // USB and bring it back after the reset gap
+    std::unique_ptr<PowerDevice> power_;
 };
 
 }  // namespace modemsim

@@ -41,9 +41,6 @@ __attribute__((weak)) RIL_SignalStrength_v10 s_signal_wcdma = {
 __attribute__((weak)) RIL_SignalStrength_v10 s_signal_lte = {
     {15, 99}, {-1, -1}, {-1, -1, -1}, {99, 2147483647, 2147483647, 2147483647, 2147483647, 2147483646}, {99}};
 
-// module reset (module control)
-int ResetModule(int) { return 0; }
-
 // PPP service name
 void GetPPPServiceName(void) {}
 

@@ -275,7 +275,7 @@ extern "C" void onATReaderClosed_cdma(void) {
 extern "C" void onATTimeout_cdma(void) {
     RILDEBUG("God>> onATTimeout%d\n", g_ntimeoutcount);
     if (g_ntimeoutcount >= 4) {
-        ResetModule(1);
+        ResetModule(kCdmaSource, __LINE__, 1);
         onATReaderClosed_cdma();
         g_ntimeoutcount = 0;
     }
@@ -311,7 +311,7 @@ extern "C" void *mainLoop(void * /*param*/) {
             }
             RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
             g_inhotstatus = 0;
-            ResetModule(1);
+            ResetModule(kCdmaSource, __LINE__, 1);
             sleepMsec(2000);
         }
 

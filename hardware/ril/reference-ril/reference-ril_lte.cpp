@@ -155,7 +155,7 @@ extern "C" void onATReaderClosed_lte(void) {
 extern "C" void onATTimeout_lte(void) {
     if (g_ntimeoutcount > 8) {
         RIL_LOGD("save life");
-        ResetModule(1);
+        ResetModule(kLteSource, __LINE__, 1);
     }
 }
 
@@ -179,7 +179,7 @@ static int openAndConfigure_lte(void) {
             RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
             s_radio_state_lte = RADIO_STATE_UNAVAILABLE;  // silently
             if (g_inhotstatus == 0) SetGuradFlag(kLteSource, __LINE__);
-            ResetModule(1);
+            ResetModule(kLteSource, __LINE__, 1);
             sleepMsec(1000);
             sleepMsec(1000);
         }

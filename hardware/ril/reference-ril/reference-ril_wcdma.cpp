@@ -162,7 +162,7 @@ extern "C" void onATReaderClosed_wcdma(void) {
 extern "C" void onATTimeout_wcdma(void) {
     if (g_ntimeoutcount > 4) {
         RIL_LOGD("save life");
-        ResetModule(1);
+        ResetModule(kWcdmaSource, __LINE__, 1);
     }
 }
 

@@ -167,7 +167,7 @@ void loop_lte_callback(void *param);
 void writeRuimFiles(void *param);
 void activeflydata_wcdma(void *param);
 void activeflydata_lte(void *param);
-int ResetModule(int force);
+int ResetModule(const char *file, int line, int force); /* module control */
 
 /* ---- shared lifecycle helpers ---- */
 /* Applies the AT port's serial settings; clearLocalFirst clears and applies
