@@ -161,7 +161,8 @@ TEST(SimGone, LteExchangeEndsTheProcessAndTheSupervisorRestartsIt) {
 
 struct PowerCase {
     const char *model;
-    int readyState;  // where the radio state settles with a ready card
+    int readyState;             // where the radio state settles with a ready card
+    const char *readyProperty;  // written at the end of the SIM-ready steps
 };
 
 class RadioPower : public ::testing::TestWithParam<PowerCase> {};
@@ -169,7 +170,10 @@ class RadioPower : public ::testing::TestWithParam<PowerCase> {};
 TEST_P(RadioPower, FirstOffIsIgnoredThenOffAndOnReachTheModule) {
     const PowerCase &c = GetParam();
     Rig r(c.model);
-    ASSERT_TRUE(waitState(r.d, c.readyState, 30s)) << r.d.logText();
+    // the SIM-ready steps have run to their end (a poll still running would
+    // make the poll after radio-on return at once)
+    ASSERT_TRUE(riltest::waitUntil([&] { return !r.d.property(c.readyProperty).empty(); }, 30s));
+    ASSERT_TRUE(waitState(r.d, c.readyState, 10s));
     int cfunOffBefore = countCommand(r.module, "AT+CFUN=0");
 
     json first = r.d.waitResponse(r.d.request("radio 0"));
@@ -177,7 +181,7 @@ TEST_P(RadioPower, FirstOffIsIgnoredThenOffAndOnReachTheModule) {
     EXPECT_EQ(countCommand(r.module, "AT+CFUN=0"), cfunOffBefore);
     EXPECT_EQ(r.module.state().cfun, 1);
     if (std::string(c.model) != "cdma") {
-        EXPECT_EQ(r.d.property("ril.kivo.value"), "1");
+        EXPECT_TRUE(waitProperty(r.d, "ril.kivo.value", "1", 5s));  // set right after completing
     }
 
     json off = r.d.waitResponse(r.d.request("radio 0"), 20s);
@@ -193,9 +197,9 @@ TEST_P(RadioPower, FirstOffIsIgnoredThenOffAndOnReachTheModule) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, RadioPower,
-                         ::testing::Values(PowerCase{"cdma", RADIO_STATE_RUIM_READY},
-                                           PowerCase{"wcdma6290", RADIO_STATE_SIM_READY},
-                                           PowerCase{"lte", RADIO_STATE_ON}),
+                         ::testing::Values(PowerCase{"cdma", RADIO_STATE_RUIM_READY, "ril.cimi"},
+                                           PowerCase{"wcdma6290", RADIO_STATE_SIM_READY, "ril.kivo.cimi"},
+                                           PowerCase{"lte", RADIO_STATE_ON, "ril.kivo.iccid"}),
                          [](const ::testing::TestParamInfo<PowerCase> &i) { return std::string(i.param.model); });
 
 }  // namespace
