@@ -84,7 +84,8 @@ TEST(Poll, NotReadyCardIsPolledAgainUntilItAnswersLocked) {
         rig.open();
         c.poll(nullptr);
         EXPECT_EQ(*c.state, c.notReady);
-        ASSERT_TRUE(riltest::waitUntil([&] { return *c.state == c.locked; }, 5s));
+        ASSERT_TRUE(riltest::waitUntil([&] { return *c.state == c.locked; }, 5s))
+            << riltest::readFile(rig.root.at("/ril.log"));
         rig.peer.verify();
         if (c.family == CDMA) {
             // a locked or absent RUIM marks the board's modem status

@@ -90,6 +90,13 @@ volatile int *g_quitFlag = nullptr;  // shared with the supervisor
 
 int activeFamily() { return g_daemon->cardtype != nullptr ? *g_daemon->cardtype : -1; }
 
+const char *radioStateName(int s) {
+    static const char *names[] = {"OFF", "UNAVAILABLE", "SIM_NOT_READY", "SIM_LOCKED_OR_ABSENT", "SIM_READY",
+                                  "RUIM_NOT_READY", "RUIM_READY", "RUIM_LOCKED_OR_ABSENT", "NV_NOT_READY",
+                                  "NV_READY", "ON"};
+    return (s >= 0 && s <= 10) ? names[s] : "?";
+}
+
 void emit(const json &j) {
     std::lock_guard<std::mutex> lock(g_daemon->outLock);
     if (g_daemon->opt.json) {
@@ -102,7 +109,9 @@ void emit(const json &j) {
                   << " error=" << errnoName(j["error"].get<int>()) << "(" << j["error"] << ")\n";
         std::cout << renderHuman(j["data"], 4);
     } else if (type == "unsol") {
-        std::cout << "<< " << j["name"].get<std::string>() << " (" << j["code"] << ")\n";
+        std::cout << "<< " << j["name"].get<std::string>() << " (" << j["code"] << ")";
+        if (j.contains("radio_state")) std::cout << ": radio state now RADIO_STATE_" << radioStateName(j["radio_state"]);
+        std::cout << "\n";
         std::cout << renderHuman(j["data"], 4);
     } else if (type == "error") {
         std::cout << "! " << j["message"].get<std::string>() << "\n";
@@ -147,7 +156,11 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
 }
 
 void onUnsolicitedResponse(int code, const void *data, size_t datalen) {
-    emit({{"type", "unsol"}, {"code", code}, {"name", unsolName(code)}, {"data", decodeUnsol(code, data, datalen)}});
+    json msg = {{"type", "unsol"}, {"code", code}, {"name", unsolName(code)}, {"data", decodeUnsol(code, data, datalen)}};
+    // as the platform daemon does, ask for the new state on a state change
+    if (code == RIL_UNSOL_RESPONSE_RADIO_STATE_CHANGED && g_daemon->funcs != nullptr)
+        msg["radio_state"] = (int)g_daemon->funcs->onStateRequest();
+    emit(msg);
 }
 
 void *requestTimedCallback(RIL_TimedCallback cb, void *param, const struct timeval *relativeTime) {

@@ -9,10 +9,8 @@
 
 extern "C" {
 
-// network selection and signal polls
+// network selection
 int getmodeconfig(void) { return -1; }
-void startSignalPoll_cdma(void) {}
-void startSignalPoll_wcdma(void) {}
 RIL_RadioCapability RadioCapability;
 
 // SMS stores and unread-message readers
@@ -30,16 +28,6 @@ __attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
     RILDEBUG("StopPPPD: %s, %d", caller ? caller : "UNKONWN", needresume);
     return 0;
 }
-
-// guard flags (weak, so the guard's own definitions win)
-__attribute__((weak)) int g_inprocess = 0;
-__attribute__((weak)) int g_use_hasdataservice = 1;
-
-// the families' cached signal records (weak, so the signal area's own win)
-__attribute__((weak)) RIL_SignalStrength_v10 s_signal_wcdma = {
-    {15, 99}, {-1, -1}, {-1, -1, -1}, {99, 2147483647, 2147483647, 2147483647, 2147483647, 2147483646}, {0}};
-__attribute__((weak)) RIL_SignalStrength_v10 s_signal_lte = {
-    {15, 99}, {-1, -1}, {-1, -1, -1}, {99, 2147483647, 2147483647, 2147483647, 2147483647, 2147483646}, {99}};
 
 // PPP service name
 void GetPPPServiceName(void) {}

@@ -11,6 +11,7 @@
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
+#include "ril_network.h"
 #include "ril_sim.h"
 
 extern "C" {
@@ -19,8 +20,6 @@ int s_simcard = 1;
 int is_chinamobile = 0;
 const char kLteDefaultImsi[] = "460010123456789";
 const char kLteReplacementImsi[] = "460030123456789";
-// network-class query of the registration area (refreshes is_cdma)
-__attribute__((weak)) const char *GetLteRadioTech(void);
 }
 
 /* ------------------------------------------------------------------ */
@@ -136,7 +135,7 @@ extern "C" void OnWCDMA_RIL_REQUEST_GET_IMSI(void *, size_t, RIL_Token t) {
 
 extern "C" void OnLTE_RIL_REQUEST_GET_IMSI(void *, size_t, RIL_Token t) {
     static char s_imsi[128];
-    if (is_cdma == -1 && GetLteRadioTech != nullptr) GetLteRadioTech();
+    if (is_cdma == -1) GetLteRadioTech();  // refreshes the network class
     at_send_command("ATE0", nullptr);
     int r;
     if (is_cdma == 1)

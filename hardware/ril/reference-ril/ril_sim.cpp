@@ -11,6 +11,7 @@
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
+#include "ril_network.h"
 #include "ril_sim.h"
 
 extern "C" {
@@ -19,9 +20,6 @@ int s_pollbusy_wcdma = 0;
 int s_pollbusy_lte = 0;
 int s_firstpoll_wcdma = 1;
 int s_firstpoll_lte = 1;
-// the families' cached signal records (kept by the signal area)
-extern RIL_SignalStrength_v10 s_signal_wcdma;
-extern RIL_SignalStrength_v10 s_signal_lte;
 }
 
 static const char kSimSourceWcdma[] = "hardware/ril/reference-ril/reference-ril_wcdma.c";
