@@ -64,7 +64,7 @@ int countCommand(const SimulatedModule &m, const std::string &text) {
 
 struct Rig {
     explicit Rig(const std::string &model, bool supervise = false, bool locked = false)
-        : d(root), module(config(model, locked)) {
+        : module(config(model, locked)), d(root) {
         DaemonOptions opt;
         opt.timeScale = kScale;
         opt.supervise = supervise;
@@ -80,8 +80,10 @@ struct Rig {
         return cfg;
     }
     TempRoot root;
-    DaemonHarness d;
     SimulatedModule module;
+    // declared last: the daemon ends before the module leaves, so the library
+    // never reopens a port path the module has given up
+    DaemonHarness d;
 };
 
 /* ---- a SIM that waits for its PIN ---- */
