@@ -2,23 +2,12 @@
 // name and signature and does the least it can; the README's status table
 // lists them.
 #include "at_link.h"
+#include "at_reply.h"
 #include "ril_families.h"
 #include "ril_log.h"
+#include "ril_sim.h"
 
 extern "C" {
-
-// SIM polling (SIM and PIN area)
-void pollSIMState_cdma(void *) {}
-void pollSIMState_wcdma(void *) {}
-void pollSIMState_lte(void *) {}
-void setRadioAfterGetCardStatus(void *) {}
-int getSIMStatus_cdma(void) { return 1; }
-int getSIMStatus_wcdma(void) { return 1; }
-int getSIMStatus_lte(void) { return 1; }
-
-// identity publication
-void GetMeid(void) {}
-void SetCimiIccidProp(void) {}
 
 // network selection
 int getmodeconfig(void) { return -1; }
@@ -34,9 +23,11 @@ void loop_lte_callback(void *) {}
 // SIM files
 void writeRuimFiles(void *) {}
 
-// flight mode
-void activeflydata_wcdma(void *) {}
-void activeflydata_lte(void *) {}
+// PPP dialer: stopping pppd (weak, so the dialer's own definition wins)
+__attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
+    RILDEBUG("StopPPPD: %s, %d", caller ? caller : "UNKONWN", needresume);
+    return 0;
+}
 
 // PPP service name
 void GetPPPServiceName(void) {}
@@ -48,8 +39,21 @@ void LteCheckDataStatus(void *) {}
 
 // unsolicited lines: logged only
 void onUnsolicited_cdma(const char *s, const char *) { RILDEBUG("onUnsolicited: %s", s ? s : ""); }
-void onUnsolicited_wcdma(const char *s, const char *) { RILDEBUG("onUnsolicited: %s", s ? s : ""); }
-void onUnsolicited_lte(const char *s, const char *) { RILDEBUG("onUnsolicited: %s", s ? s : ""); }
+// (WCDMA and LTE: the SIM card lines already lead to their handlers)
+void onUnsolicited_wcdma(const char *s, const char *) {
+    RILDEBUG("onUnsolicited: %s", s ? s : "");
+    if (strStartsWith(s, "^SIMC"))
+        RIL_requestTimedCallback_wcdma(onSimCardChange_wcdma, nullptr, nullptr);
+    else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE"))
+        RIL_requestTimedCallback_wcdma(OnSimCardRemove_wcdma, nullptr, nullptr);
+}
+void onUnsolicited_lte(const char *s, const char *) {
+    RILDEBUG("onUnsolicited: %s", s ? s : "");
+    if (strStartsWith(s, "^SIMC"))
+        RIL_requestTimedCallback_lte(onSimCardChange_lte, nullptr, nullptr);
+    else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE") && !s_is9X07)
+        RIL_requestTimedCallback_lte(OnSimCardRemove_lte, nullptr, nullptr);
+}
 
 // AT commands from the event plug-in go through the AT service's filter
 int event_atfunc(const char *cmd) { return at_send_single_command(cmd); }
