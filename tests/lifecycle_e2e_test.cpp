@@ -149,26 +149,35 @@ TEST_F(Lifecycle, LteUnplugAndReplugWithinTheSearchResumesHot) {
     ASSERT_TRUE(waitLog("WDog after>>"));
     module->unplug();
     ASSERT_TRUE(waitLog("AT channel closed"));
+    size_t before = module->commands().size();
     module->plug();
     ASSERT_TRUE(waitLog("Re-opening after close")) << d.logText();
-    // hot open with the radio not SIM-ready: the initialization runs again, later
-    ASSERT_TRUE(module->waitForCommand("AT+HWINFO", std::chrono::seconds(10)));
+    // hot open with the radio not SIM-ready: the initialization runs again, 5 s later
+    ASSERT_TRUE(waitLog("WGod >> Will delay RIL initialization for 5 seconds")) << d.logText();
+    ASSERT_TRUE(module->waitForCommand("AT+HWINFO", std::chrono::seconds(10), before));
     EXPECT_FALSE(logHas("*******missed device*******"));
-    EXPECT_EQ(countLog("WGod >> Will delay RIL initialization for 5 seconds"), 1);
+    EXPECT_EQ(countLog("WGod >> Will delay RIL initialization for 0 seconds"), 1);
 }
 
 TEST_F(Lifecycle, CdmaHotResumeChecksTheModuleWithAtFirst) {
     auto module = startModule("cdma");
     startDaemon(20);
-    ASSERT_TRUE(module->waitForCommand("AT+VOCBK=0", std::chrono::seconds(15)));
+    // the RUIM-ready steps end with the IMSI read
+    ASSERT_TRUE(module->waitForCommand("AT+CIMI", std::chrono::seconds(15))) << d.logText();
+    ASSERT_TRUE(waitLog("setRadioState(RADIO_STATE_RUIM_READY)"));
+    size_t mark = d.messages().size();
     module->unplug();
     ASSERT_TRUE(waitLog("AT channel closed"));
+    size_t before = module->commands().size();
     module->plug();
     ASSERT_TRUE(waitLog("*******Hot Resume*******")) << d.logText();
-    ASSERT_TRUE(waitUntil([&] { return !module->commandsSincePlug().empty(); }, std::chrono::seconds(10)));
-    EXPECT_EQ(module->commandsSincePlug()[0], "AT");
-    // not RUIM-ready before the loss: the initialization follows after 6 s
-    EXPECT_TRUE(module->waitForCommand("AT+RFSET=1002", std::chrono::seconds(10), 1));
+    ASSERT_TRUE(waitUntil([&] { return module->commands().size() > before; }, std::chrono::seconds(10)));
+    EXPECT_EQ(module->commands()[before], "AT");
+    // RUIM-ready before the loss: no new initialization, the state stays
+    d.send("state");
+    json state = d.waitFor([](const json &m) { return isType(m, "state"); });
+    EXPECT_EQ(state["radio_state"], RADIO_STATE_RUIM_READY);
+    EXPECT_FALSE(radioStateReported(RADIO_STATE_UNAVAILABLE, mark, std::chrono::milliseconds(0)));
 }
 
 TEST_F(Lifecycle, LteDeviceGoneBeyondTheSearchIsReportedUnavailableAndReopensCold) {
