@@ -170,12 +170,13 @@ TEST_F(Channel, SecondSenderIsRefusedAtOnceAndWritesNothing) {
 std::atomic<int> g_sendFromHandler{99};
 std::atomic<int> g_singleFromHandler{99};
 void sendingHandler(const char *line, const char *body) {
-    riltest::recordUnsol(line, body);
     if (std::string(line) == "RING") {
         AtReply *p = nullptr;
         g_sendFromHandler = at_send_command("ATA", &p);
         g_singleFromHandler = at_send_command_singleline("AT+CLCC", "+CLCC:", nullptr);
     }
+    // recorded last: the test reads the results once the line is recorded
+    riltest::recordUnsol(line, body);
 }
 
 TEST_F(Channel, SendFromUnsolicitedHandlerIsRefused) {
