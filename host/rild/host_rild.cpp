@@ -70,6 +70,8 @@ struct Daemon {
     };
     std::deque<Pending> requestQueue;
     std::map<long, int> issued;  // token -> request code, until completed
+    // token -> when onRequest was called, for the responses' "latency_us"
+    std::map<long, std::chrono::steady_clock::time_point> started;
     long nextToken = 1;
 
     // timed callbacks
@@ -130,9 +132,11 @@ void emitError(const std::string &message) { emit({{"type", "error"}, {"message"
 /* ---- RIL_Env ---- */
 
 void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t responselen) {
+    auto completedAt = std::chrono::steady_clock::now();
     long token = (long)(intptr_t)t;
     int code = -1;
     bool known = false;
+    long long latencyUs = -1;
     {
         std::lock_guard<std::mutex> lock(g_daemon->reqLock);
         auto it = g_daemon->issued.find(token);
@@ -140,6 +144,11 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
             known = true;
             code = it->second;
             g_daemon->issued.erase(it);
+        }
+        auto st = g_daemon->started.find(token);
+        if (st != g_daemon->started.end()) {
+            latencyUs = std::chrono::duration_cast<std::chrono::microseconds>(completedAt - st->second).count();
+            g_daemon->started.erase(st);
         }
         g_daemon->reqCond.notify_all();
     }
@@ -153,7 +162,8 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
           {"request", requestName(code)},
           {"token", token},
           {"error", (int)e},
-          {"data", data}});
+          {"data", data},
+          {"latency_us", latencyUs}});
 }
 
 void onUnsolicitedResponse(int code, const void *data, size_t datalen) {
@@ -211,6 +221,10 @@ void requestThread() {
             g_daemon->reqCond.wait(lock, [] { return !g_daemon->requestQueue.empty(); });
             p = g_daemon->requestQueue.front();
             g_daemon->requestQueue.pop_front();
+        }
+        {
+            std::lock_guard<std::mutex> lock(g_daemon->reqLock);
+            g_daemon->started[p.token] = std::chrono::steady_clock::now();
         }
         g_daemon->funcs->onRequest(p.code, p.data->data(), p.data->length(), (RIL_Token)(intptr_t)p.token);
         // the handler may still hold pointers into the data only while it runs
