@@ -367,15 +367,15 @@ std::string unsolName(int code) { return ril_host_unsol_name(code); }
 std::string requestUsage(int code) { return argSpec(code).usage; }
 
 bool encodeRequest(int code, const std::vector<Arg> &args, RequestData &out, std::string &error) {
-    ArgSpec spec = argSpec(code);
+    ArgSpec shape = argSpec(code);
     int n = (int)args.size();
-    if (n < spec.min || n > spec.max) {
+    if (n < shape.min || n > shape.max) {
         error = requestName(code) + ": wrong argument count " + std::to_string(n) + ", usage: " +
-                requestName(code) + (spec.usage[0] ? " " : "") + spec.usage;
+                requestName(code) + (shape.usage[0] ? " " : "") + shape.usage;
         return false;
     }
     auto keepArg = [&](const Arg &a) -> char * { return a.isNull ? nullptr : out.keep(a.text); };
-    switch (spec.kind) {
+    switch (shape.kind) {
         case ArgKind::None: out.set(nullptr, 0); return true;
         case ArgKind::Ints: {
             int *v = (int *)out.keepBytes(sizeof(int) * (size_t)n);
