@@ -240,6 +240,19 @@ TEST_F(Lifecycle, WcdmaFiveTimeOutsResetTheModule) {
     EXPECT_EQ(countLog("save life"), 1);
 }
 
+TEST_F(Lifecycle, LteNineTimeOutsResetTheModule) {
+    auto module = startModule("lte");
+    module->setMute(true);
+    int plugsBefore = module->plugCount();
+    startDaemon(100);
+    // the initialization's own commands time out first; requests add more
+    ASSERT_TRUE(waitLog("WDog after>>", std::chrono::seconds(20))) << d.logText();
+    EXPECT_FALSE(logHas("save life"));
+    for (int i = 0; i < 4 && !logHas("save life"); i++) d.waitResponse(d.request("signal"), std::chrono::seconds(10));
+    ASSERT_TRUE(waitLog("save life", std::chrono::seconds(10))) << d.logText();
+    ASSERT_TRUE(waitUntil([&] { return module->plugCount() > plugsBefore; }, std::chrono::seconds(20)));
+}
+
 TEST_F(Lifecycle, CdmaFourTimeOutsResetAndReopenTheChannel) {
     auto module = startModule("cdma");
     module->setMute(true);
