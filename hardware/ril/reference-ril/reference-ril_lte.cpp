@@ -159,37 +159,10 @@ extern "C" void onATTimeout_lte(void) {
     }
 }
 
+// any discovery result counts here, an AT port alone included; each retry
+// is preceded by a module reset
 static int openAndConfigure_lte(void) {
-    for (;;) {
-        int fd = -1;
-        for (;;) {
-            // any result bit counts here, an AT port alone included
-            int r = HandleDeviceHotPlugin();
-            if (r != 0) {
-                // discovery rewrites s_cardtype with whatever it classified, so
-                // the family that runs here is the one to compare with
-                if (getcardtype(g_pcuidevice_path) != RIL_FAMILY_LTE) {
-                    RILDEBUG("card is not the same exit now!");
-                    exit(0);
-                }
-                fd = ril_open_at_port();
-                if (fd >= 0) {
-                    s_channel_closed_lte = 0;
-                    break;
-                }
-            }
-            RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
-            s_radio_state_lte = RADIO_STATE_UNAVAILABLE;  // silently
-            if (g_inhotstatus == 0) SetGuradFlag(kLteSource, __LINE__);
-            ResetModule(kLteSource, __LINE__, 1);
-            sleepMsec(1000);
-            sleepMsec(1000);
-        }
-        int ret = ril_set_serial_line(fd, 1);
-        if (ret == 0) return fd;
-        RILDEBUG("Fail to set UART parameters. tcsetattr return %d \n", ret);
-        close(fd);
-    }
+    return ril_open_and_configure(RIL_FAMILY_LTE, kLteSource, 1, 1, &s_radio_state_lte, &s_channel_closed_lte);
 }
 
 extern "C" void *mainLoop_lte(void * /*param*/) {

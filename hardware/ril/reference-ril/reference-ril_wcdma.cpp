@@ -167,34 +167,7 @@ extern "C" void onATTimeout_wcdma(void) {
 }
 
 static int openAndConfigure_wcdma(void) {
-    for (;;) {
-        int fd = -1;
-        for (;;) {
-            int r = HandleDeviceHotPlugin();
-            if ((r & 5) != 0) {
-                // discovery rewrites s_cardtype with whatever it classified, so
-                // the family that runs here is the one to compare with
-                if (getcardtype(g_pcuidevice_path) != RIL_FAMILY_WCDMA) {
-                    RILDEBUG("card is not the same exit now!");
-                    exit(0);
-                }
-                fd = ril_open_at_port();
-                if (fd >= 0) {
-                    s_channel_closed_wcdma = 0;
-                    break;
-                }
-            }
-            RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
-            s_radio_state_wcdma = RADIO_STATE_UNAVAILABLE;  // silently
-            if (g_inhotstatus == 0) SetGuradFlag(kWcdmaSource, __LINE__);
-            sleepMsec(1000);
-            sleepMsec(1000);
-        }
-        int ret = ril_set_serial_line(fd, 1);
-        if (ret == 0) return fd;
-        RILDEBUG("Fail to set UART parameters. tcsetattr return %d \n", ret);
-        close(fd);
-    }
+    return ril_open_and_configure(RIL_FAMILY_WCDMA, kWcdmaSource, 0, 0, &s_radio_state_wcdma, &s_channel_closed_wcdma);
 }
 
 extern "C" void *mainLoop_wcdma(void * /*param*/) {

@@ -179,6 +179,11 @@ void ril_install_guard_hooks(const struct RIL_Env *env, RIL_TimedCallback checke
 /* Opens the AT port found by discovery, read-write, when its path is longer
  * than 10 characters; -1 otherwise. */
 int ril_open_at_port(void);
+/* The WCDMA and LTE open loop: discovery until the family's AT port opens
+ * (anyResult: any result bit counts, else bit 0 or 2), then the serial
+ * settings; a module of another family ends the process. Returns the port. */
+int ril_open_and_configure(int family, const char *source, int anyResult, int resetBeforeRetry,
+                           RIL_RadioState *state, int *channelClosed);
 /* Up to attempts discovery scans 1 s apart, stopping at the first that found
  * a module (bit 0 or 2); returns 1 when found. */
 int ril_search_device(int attempts);

@@ -1,6 +1,7 @@
 // Pieces the three main loops share: serial settings, the guard hooks, the
 // AT port open and the device search after a channel loss.
 #include <errno.h>
+#include <stdlib.h>
 #include <fcntl.h>
 #include <string.h>
 #include <termios.h>
@@ -57,4 +58,37 @@ extern "C" int ril_search_device(int attempts) {
         sleepMsec(1000);
     }
     return 0;
+}
+
+extern "C" int ril_open_and_configure(int family, const char *source, int anyResult, int resetBeforeRetry,
+                                      RIL_RadioState *state, int *channelClosed) {
+    for (;;) {
+        int fd = -1;
+        for (;;) {
+            int r = HandleDeviceHotPlugin();
+            if (anyResult ? r != 0 : (r & 5) != 0) {
+                // discovery rewrites s_cardtype with whatever it classified, so
+                // the family that runs here is the one to compare with
+                if (getcardtype(g_pcuidevice_path) != family) {
+                    RILDEBUG("card is not the same exit now!");
+                    exit(0);
+                }
+                fd = ril_open_at_port();
+                if (fd >= 0) {
+                    *channelClosed = 0;
+                    break;
+                }
+            }
+            RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
+            *state = RADIO_STATE_UNAVAILABLE;  // silently
+            if (g_inhotstatus == 0) SetGuradFlag(source, __LINE__);
+            if (resetBeforeRetry) ResetModule(source, __LINE__, 1);
+            sleepMsec(1000);
+            sleepMsec(1000);
+        }
+        int ret = ril_set_serial_line(fd, 1);
+        if (ret == 0) return fd;
+        RILDEBUG("Fail to set UART parameters. tcsetattr return %d \n", ret);
+        close(fd);
+    }
 }
