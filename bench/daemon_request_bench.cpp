@@ -38,6 +38,7 @@
 #include <nlohmann/json.hpp>
 
 #include "at_link.h"
+#include "bench_stats.h"
 #include "ril_log.h"
 #include "simulated_module.h"
 
@@ -46,28 +47,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using nlohmann::json;
 
-struct Stats {
-    double perSecond, p50us, p99us;
-};
-
-Stats summarize(std::vector<double> us, double totalSeconds) {
-    std::sort(us.begin(), us.end());
-    auto at = [&](double q) { return us[std::min(us.size() - 1, (size_t)(q * (double)us.size()))]; };
-    return {(double)us.size() / totalSeconds, at(0.50), at(0.99)};
-}
-
-Stats run(int n, const std::function<double()> &once) {
-    std::vector<double> us;
-    us.reserve((size_t)n);
-    auto start = Clock::now();
-    for (int i = 0; i < n; i++) us.push_back(once());
-    double total = std::chrono::duration<double>(Clock::now() - start).count();
-    return summarize(us, total);
-}
-
-void print(const char *what, const Stats &s) {
-    printf("%-46s %9.0f /s   p50 %8.1f us   p99 %8.1f us\n", what, s.perSecond, s.p50us, s.p99us);
-}
+using bench::Stats;
+using bench::print;
+using bench::run;
+using bench::summarize;
 
 void noUnsol(const char *, const char *) {}
 

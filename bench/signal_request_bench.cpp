@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "at_link.h"
+#include "bench_stats.h"
 #include "ril_families.h"
 #include "ril_log.h"
 #include "simulated_module.h"
@@ -41,28 +42,10 @@ void onUnsol(int, const void *, size_t) {}
 void *onTimed(RIL_TimedCallback, void *, const struct timeval *) { return nullptr; }
 void noUnsol(const char *, const char *) {}
 
-struct Stats {
-    double perSecond, p50us, p99us;
-};
-
-Stats summarize(std::vector<double> us, double totalSeconds) {
-    std::sort(us.begin(), us.end());
-    auto at = [&](double q) { return us[std::min(us.size() - 1, (size_t)(q * (double)us.size()))]; };
-    return {(double)us.size() / totalSeconds, at(0.50), at(0.99)};
-}
-
-Stats run(int n, const std::function<double()> &once) {
-    std::vector<double> us;
-    us.reserve((size_t)n);
-    auto start = Clock::now();
-    for (int i = 0; i < n; i++) us.push_back(once());
-    double total = std::chrono::duration<double>(Clock::now() - start).count();
-    return summarize(us, total);
-}
-
-void print(const char *what, const Stats &s) {
-    printf("%-44s %9.0f /s   p50 %8.1f us   p99 %8.1f us\n", what, s.perSecond, s.p50us, s.p99us);
-}
+using bench::Stats;
+using bench::print;
+using bench::run;
+using bench::summarize;
 
 }  // namespace
 
