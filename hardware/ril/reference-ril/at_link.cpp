@@ -652,6 +652,20 @@ int at_send_command_full(const char *command, AtCommandKind kind, const char *re
     return err;
 }
 
+// Single-line and numeric commands: OK without the expected line is -6.
+static int sendExpectingLine(const char *command, AtCommandKind kind, const char *responsePrefix,
+                             AtReply **pp_outResponse) {
+    AtReply *p = nullptr;
+    int err = at_send_command_full(command, kind, responsePrefix, nullptr, 0, &p);
+    if (err == 0 && p != nullptr && p->success && !hasIntermediate(p)) {
+        at_response_free(p);
+        if (pp_outResponse != nullptr) *pp_outResponse = nullptr;
+        return AT_ERROR_INVALID_RESPONSE;
+    }
+    giveReply(p, pp_outResponse);
+    return err;
+}
+
 int at_send_command(const char *command, AtReply **pp_outResponse) {
     return at_send_command_full(command, NO_RESULT, nullptr, nullptr, 0, pp_outResponse);
 }
@@ -659,27 +673,11 @@ int at_send_command(const char *command, AtReply **pp_outResponse) {
 int at_send_command_singleline(const char *command, const char *responsePrefix,
                                AtReply **pp_outResponse) {
     AT_LOGD("single:%s", command != nullptr ? command : "");
-    AtReply *p = nullptr;
-    int err = at_send_command_full(command, SINGLELINE, responsePrefix, nullptr, 0, &p);
-    if (err == 0 && p != nullptr && p->success && !hasIntermediate(p)) {
-        at_response_free(p);
-        if (pp_outResponse != nullptr) *pp_outResponse = nullptr;
-        return AT_ERROR_INVALID_RESPONSE;
-    }
-    giveReply(p, pp_outResponse);
-    return err;
+    return sendExpectingLine(command, SINGLELINE, responsePrefix, pp_outResponse);
 }
 
 int at_send_command_numeric(const char *command, AtReply **pp_outResponse) {
-    AtReply *p = nullptr;
-    int err = at_send_command_full(command, NUMERIC, nullptr, nullptr, 0, &p);
-    if (err == 0 && p != nullptr && p->success && !hasIntermediate(p)) {
-        at_response_free(p);
-        if (pp_outResponse != nullptr) *pp_outResponse = nullptr;
-        return AT_ERROR_INVALID_RESPONSE;
-    }
-    giveReply(p, pp_outResponse);
-    return err;
+    return sendExpectingLine(command, NUMERIC, nullptr, pp_outResponse);
 }
 
 int at_send_command_multiline(const char *command, const char *responsePrefix,
