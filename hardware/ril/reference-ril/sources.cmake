@@ -2,6 +2,7 @@
 # the same list; a test fails when the two drift apart.
 set(RIL_LIBRARY_SOURCES
   3g_guard.cpp
+  at_filter.cpp
   at_link.cpp
   at_reply.cpp
   module_control.cpp
