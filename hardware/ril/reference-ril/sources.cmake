@@ -10,6 +10,7 @@ set(RIL_LIBRARY_SOURCES
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_calls.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
@@ -17,5 +18,6 @@ set(RIL_LIBRARY_SOURCES
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
+  ril_supplementary.cpp
   usb_discovery.cpp
 )
