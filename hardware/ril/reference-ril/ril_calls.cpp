@@ -298,17 +298,12 @@ extern "C" void OnCDMA_RIL_REQUEST_GET_CURRENT_CALLS(void *, size_t, RIL_Token t
         for (ReplyLine *l = reply->p_intermediates; slots.ok() && l != nullptr; l = l->p_next) {
             RIL_Call *c = &slots.calls[count];
             memset(c, 0, sizeof(*c));
-            char *line = l->line;
-            char *p = line;
-            int id = 0, dir = 0, stat = -1;
-            if (at_tok_start(&p) >= 0 && at_tok_nextint(&p, &id) >= 0 && at_tok_nextint(&p, &dir) >= 0)
-                at_tok_nextint(&p, &stat);
-            if (!ril_parse_clcc_line(line, 1, c)) {
+            if (!ril_parse_clcc_line(l->line, 1, c)) {
                 RILDEBUG("invalid CLCC line\n");
                 continue;
             }
+            if (c->state == RIL_CALL_ACTIVE) s_calls_cdma.activeIndex = c->index;  // the id of stat 0
             if (!c->isMT) c->state = RIL_CALL_ACTIVE;
-            if (stat == 0) s_calls_cdma.activeIndex = id;
             s_calls_cdma.lastVoiceIndex = c->index;
             if (c->state != RIL_CALL_ACTIVE && c->state != RIL_CALL_HOLDING) repoll = true;
             c->index = (int)count + 1;
@@ -792,7 +787,10 @@ void endEventLte(void *) { kv_raise_event(3, nullptr); }
 bool settleCallEnd(const char *line, bool due) {
     int status = 0;
     if (endStatus(line, &status) && status == 29) {
-        if (__atomic_exchange_n(&s_userhangup, 0, __ATOMIC_SEQ_CST)) return due;
+        if (__atomic_exchange_n(&s_userhangup, 0, __ATOMIC_SEQ_CST)) {
+            __atomic_store_n(&s_needredial, 0, __ATOMIC_SEQ_CST);
+            return due;
+        }
         __atomic_store_n(&s_needredial, 1, __ATOMIC_SEQ_CST);
         return false;
     }

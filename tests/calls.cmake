@@ -1,0 +1,5 @@
+# Voice calls: the call list, call control, DTMF, mute, supplementary
+# services and the call lines, against the scripted module.
+foreach(t calls_list_test calls_control_test calls_lines_test)
+  ril_add_test(${t} SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${t}.cpp LIBS ril_internal)
+endforeach()
