@@ -3,3 +3,5 @@
 foreach(t calls_list_test calls_control_test calls_lines_test)
   ril_add_test(${t} SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${t}.cpp LIBS ril_internal)
 endforeach()
+# The simulated module's calls.
+ril_add_test(calls_modemsim_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/calls_modemsim_test.cpp LIBS modemsim)
