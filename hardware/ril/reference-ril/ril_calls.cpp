@@ -108,12 +108,6 @@ void traffic(int family) {
 
 /* ---------------- call list ---------------- */
 
-int clccStateToRILState(int stat, RIL_CallState *out) {
-    if (stat < 0 || stat > 5) return -1;
-    *out = (RIL_CallState)stat;
-    return 0;
-}
-
 size_t countLines(const AtReply *reply) {
     size_t n = 0;
     for (const ReplyLine *l = reply->p_intermediates; l != nullptr; l = l->p_next) n++;
@@ -217,33 +211,6 @@ void listCallsGsm(const CallFamily &f, RIL_Token t) {
 }
 
 }  // namespace
-
-extern "C" int ril_parse_clcc_line(char *line, int cdmaNumber, RIL_Call *call) {
-    if (line == nullptr || call == nullptr) return 0;
-    int v = 0;
-    char *p = line;
-    if (at_tok_start(&p) < 0 || at_tok_nextint(&p, &call->index) < 0) return 0;
-    if (at_tok_nextint(&p, &v) < 0) return 0;
-    call->isMT = v != 0;
-    if (at_tok_nextint(&p, &v) < 0 || clccStateToRILState(v, &call->state) < 0) return 0;
-    if (at_tok_nextint(&p, &v) < 0 || v != 0) return 0;
-    call->isVoice = 1;
-    if (at_tok_nextint(&p, &v) < 0) return 0;
-    call->isMpty = v != 0;
-    call->number = nullptr;
-    call->toa = 0;
-    if (at_tok_hasmore(&p)) {
-        char *number = nullptr;
-        if (at_tok_nextstr(&p, &number) >= 0) {
-            if (number != nullptr && strspn(number, "+0123456789") > 0)
-                call->number = number;
-            else
-                call->number = cdmaNumber ? (char *)"0" : nullptr;
-            if (at_tok_nextint(&p, &call->toa) < 0) return 0;
-        }
-    }
-    return 1;
-}
 
 extern "C" int ril_is_dial_string(const char *s) { return onlyChars(s, "0123456789*#+"); }
 extern "C" int ril_is_tone_string(const char *s) { return onlyChars(s, "0123456789*#ABCD"); }

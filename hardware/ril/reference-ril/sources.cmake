@@ -11,6 +11,7 @@ set(RIL_LIBRARY_SOURCES
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
   ril_calls.cpp
+  ril_clcc.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
