@@ -345,6 +345,8 @@ TEST_F(Channel, FirstFinalLineIsTheResultAndALaterOneIsUnsolicited) {
     EXPECT_EQ(p->success, 0);
     at_response_free(p);
     p = nullptr;
+    // the module's "OK" is out before the next command goes
+    ASSERT_TRUE(riltest::waitRecordedUnsol(1));
     ASSERT_EQ(at_send_command_singleline("AT+CSQ", "+CSQ:", &p), 0);
     EXPECT_STREQ(p->finalResponse, "OK");
     EXPECT_EQ(p->success, 1);
