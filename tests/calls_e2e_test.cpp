@@ -234,8 +234,17 @@ TEST_P(GsmCalls, NetworkEndWithStatus29RedialsAndAnIdleOneDoesNot) {
     EXPECT_EQ(r.module.control("hangup"), "OK");
     EXPECT_TRUE(r.waitCalls({}));
     // a status-29 end that no dial waits for, long before the next dial
-    EXPECT_EQ(r.module.control("inject ^CEND:1,0,29,16"), "OK");
-    EXPECT_TRUE(riltest::waitUntil([&] { return r.d.logText().find("^CEND:1,0,29,16") != std::string::npos; }, 10s));
+    // the plug-in's call-end event is raised after the line set the redial mark
+    auto ends = [&] {
+        std::string events = riltest::readFile(r.d.pluginRecord());
+        size_t n = 0;
+        for (size_t at = events.find("EVENT 3 "); at != std::string::npos; at = events.find("EVENT 3 ", at + 1)) n++;
+        return n;
+    };
+    ASSERT_TRUE(riltest::waitUntil([&] { return ends() >= 2; }, 10s)) << "the drop and the far-end end";
+    size_t endsBefore = ends();
+    EXPECT_EQ(r.module.control("inject ^CEND:3,7,29,16"), "OK");
+    EXPECT_TRUE(riltest::waitUntil([&] { return ends() > endsBefore; }, 10s));
     EXPECT_EQ(r.error("dial 10087"), RIL_E_SUCCESS);
     EXPECT_EQ(r.commandsLike("ATD10087;"), 1) << "dialled once";
     ASSERT_TRUE(r.waitCalls({"ACTIVE"}));

@@ -3,7 +3,6 @@
 // lists them.
 #include "at_link.h"
 #include "at_reply.h"
-#include "ril_calls.h"
 #include "ril_families.h"
 #include "ril_log.h"
 #include "ril_sim.h"
@@ -37,30 +36,6 @@ void GetPPPServiceName(void) {}
 void CheckDataStatus(void *) {}
 void WCheckDataStatus(void *) {}
 void LteCheckDataStatus(void *) {}
-
-// unsolicited lines: logged only
-void onUnsolicited_cdma(const char *s, const char *pdu) {
-    RILDEBUG("onUnsolicited: %s", s ? s : "");
-    if (s_radio_state_cdma == RADIO_STATE_UNAVAILABLE || onCallLine_cdma(s, pdu)) return;
-    if (strStartsWith(s, "^LINKED")) onLinked_cdma(s, pdu);
-}
-// (WCDMA and LTE: the SIM card lines already lead to their handlers)
-void onUnsolicited_wcdma(const char *s, const char *pdu) {
-    RILDEBUG("onUnsolicited: %s", s ? s : "");
-    if (s_radio_state_wcdma != RADIO_STATE_UNAVAILABLE && onCallLine_wcdma(s, pdu)) return;
-    if (strStartsWith(s, "^SIMC"))
-        RIL_requestTimedCallback_wcdma(onSimCardChange_wcdma, nullptr, nullptr);
-    else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE"))
-        RIL_requestTimedCallback_wcdma(OnSimCardRemove_wcdma, nullptr, nullptr);
-}
-void onUnsolicited_lte(const char *s, const char *pdu) {
-    RILDEBUG("onUnsolicited: %s", s ? s : "");
-    if (s_radio_state_lte != RADIO_STATE_UNAVAILABLE && onCallLine_lte(s, pdu)) return;
-    if (strStartsWith(s, "^SIMC"))
-        RIL_requestTimedCallback_lte(onSimCardChange_lte, nullptr, nullptr);
-    else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE") && !s_is9X07)
-        RIL_requestTimedCallback_lte(OnSimCardRemove_lte, nullptr, nullptr);
-}
 
 // AT commands from the event plug-in go through the AT service's filter
 int event_atfunc(const char *cmd) { return at_send_single_command(cmd); }

@@ -15,6 +15,7 @@
 #include "ril_handlers.h"
 #include "ril_log.h"
 #include "ril_network.h"
+#include "ril_unsolicited.h"
 #include "usb_discovery.h"
 
 extern "C" {
@@ -701,24 +702,9 @@ extern "C" void OnLTE_RIL_REQUEST_SET_MUTE(void *data, size_t datalen, RIL_Token
     kLte.complete(t, RIL_E_SUCCESS, nullptr, 0);
 }
 
-/* ---------------- call lines of the unsolicited chains ---------------- */
-
-extern "C" {
-const char *const g_callprefixes_cdma[] = {"+CLIP:", "RING", "NO CARRIER", "+CCWA", "^CEND",
-                                           "^CONN", "^ONLINE", "^ORIG:", nullptr};
-const char *const g_callprefixes_wcdma[] = {"+CRING:", "RING", "NO CARRIER", "+CCWA", "^CEND",
-                                            "^CONN", "^CONF", "MISSED_CALL:", nullptr};
-const char *const g_callprefixes_lte[] = {"+CRING:", "RING", "NO CARRIER", "+CCWA", "^CEND",
-                                          "^CONN", "^CONF", "MISSED_CALL:", "^LINKED:", nullptr};
-}
+/* ---------------- call lines: the rows of the call group in each family's chain ---------------- */
 
 namespace {
-
-bool inGroup(const char *line, const char *const *prefixes) {
-    for (const char *const *p = prefixes; *p != nullptr; p++)
-        if (strStartsWith(line, *p)) return true;
-    return false;
-}
 
 bool isRing(const char *line, bool gsm) { return strStartsWith(line, "RING") || (gsm && strStartsWith(line, "+CRING:")); }
 bool isCallEnd(const char *line, bool gsm) {
@@ -768,8 +754,7 @@ bool settleCallEnd(const char *line, bool due) {
 
 }  // namespace
 
-extern "C" int onCallLine_cdma(const char *line, const char *) {
-    if (line == nullptr || !inGroup(line, g_callprefixes_cdma)) return 0;
+extern "C" void onUnsolCallLine_cdma(const char *line, const char *) {
     const bool end = isCallEnd(line, false), ring = isRing(line, false);
     s_needdoublecheck = end ? 0 : 1;
     s_callend = 0;
@@ -791,16 +776,14 @@ extern "C" int onCallLine_cdma(const char *line, const char *) {
         G_Callendtime = GetTickCount();
     }
     if (!ring) reportCallState(kCdma);
-    return 1;
 }
 
-extern "C" void onLinked_cdma(const char *, const char *) {
+extern "C" void onUnsolLinked_cdma(const char *, const char *) {
     // the call went over to the data link; nothing to tell the framework
     s_callend = 1;
 }
 
-extern "C" int onCallLine_wcdma(const char *line, const char *) {
-    if (line == nullptr || !inGroup(line, g_callprefixes_wcdma)) return 0;
+extern "C" void onUnsolCallLine_wcdma(const char *line, const char *) {
     RilCallIndexes &ix = s_calls_wcdma;
     if (strStartsWith(line, "^CONN")) {
         schedule(kWcdma, markConnected, 3, 0);
@@ -822,11 +805,9 @@ extern "C" int onCallLine_wcdma(const char *line, const char *) {
         G_Callendtime = GetTickCount();
     }
     if (due) reportCallState(kWcdma);
-    return 1;
 }
 
-extern "C" int onCallLine_lte(const char *line, const char *) {
-    if (line == nullptr || !inGroup(line, g_callprefixes_lte)) return 0;
+extern "C" void onUnsolCallLine_lte(const char *line, const char *) {
     RilCallIndexes &ix = s_calls_lte;
     if (strStartsWith(line, "^LINKED:")) is_callconnected = 0;
     if (strStartsWith(line, "^CONN")) {
@@ -853,5 +834,4 @@ extern "C" int onCallLine_lte(const char *line, const char *) {
         G_Callendtime = GetTickCount();
     }
     if (due) reportCallState(kLte);
-    return 1;
 }

@@ -64,19 +64,9 @@ int ril_is_dial_string(const char *s);
 /* 1 when s is a tone string (0-9 * # A-D) of 1..RIL_DIAL_MAX characters */
 int ril_is_tone_string(const char *s);
 
-/* ---- call lines of the unsolicited chains ---- */
-/* Each returns 1 when the line belongs to the family's call group (and was
- * handled), 0 when the chain must go on with it. */
-int onCallLine_cdma(const char *line, const char *sms_pdu);
-int onCallLine_wcdma(const char *line, const char *sms_pdu);
-int onCallLine_lte(const char *line, const char *sms_pdu);
-/* CDMA "^LINKED": marks the call ended for the list; reports nothing */
-void onLinked_cdma(const char *line, const char *sms_pdu);
-
-/* the call-group prefixes of each family, in test order, NULL-terminated */
-extern const char *const g_callprefixes_cdma[];
-extern const char *const g_callprefixes_wcdma[];
-extern const char *const g_callprefixes_lte[];
+/* The call lines are the rows of the call group in each family's chain
+ * (onUnsolCallLine_<family>, and CDMA's onUnsolLinked_cdma, declared in
+ * ril_unsolicited.h). */
 
 #ifdef __cplusplus
 }
