@@ -250,6 +250,41 @@ TEST_P(GsmCalls, NetworkEndWithStatus29RedialsAndAnIdleOneDoesNot) {
     ASSERT_TRUE(r.waitCalls({"ACTIVE"}));
 }
 
+TEST_P(GsmCalls, SupplementaryServicesThroughTheModule) {
+    Rig r(GetParam());
+    ASSERT_TRUE(r.ready) << r.d.logText();
+    EXPECT_EQ(r.error("SET_CLIR 1"), RIL_E_SUCCESS);
+    EXPECT_EQ(r.response("GET_CLIR")["data"], json({1, 4}));
+    EXPECT_EQ(r.error("SET_CALL_FORWARD 3 2 1 145 \"+8613800000000\""), RIL_E_SUCCESS);
+    json fwd = r.response("QUERY_CALL_FORWARD_STATUS 2 2 1")["data"];
+    ASSERT_TRUE(fwd.is_array()) << fwd.dump();
+    ASSERT_EQ(fwd.size(), 1u);
+    EXPECT_EQ(fwd[0].value("status", -1), 1);
+    EXPECT_EQ(fwd[0].value("number", ""), "+8613800000000");
+    EXPECT_EQ(fwd[0].value("toa", -1), 145);
+    EXPECT_EQ(r.error("SET_CALL_FORWARD 0 2 1 129"), RIL_E_SUCCESS);
+    EXPECT_EQ(r.response("QUERY_CALL_FORWARD_STATUS 2 2 1")["data"][0].value("status", -1), 0);
+    // waiting off and on again: the query follows
+    EXPECT_EQ(r.error("SET_CALL_WAITING 0 1"), RIL_E_SUCCESS);
+    EXPECT_EQ(r.response("QUERY_CALL_WAITING 1")["data"], json({0, 1}));
+    EXPECT_EQ(r.error("SET_CALL_WAITING 1 1"), RIL_E_SUCCESS);
+    EXPECT_EQ(r.response("QUERY_CALL_WAITING 1")["data"], json({1, 1}));
+    // a USSD report inside the answer ends the query as a failure; the "OK"
+    // after it belongs to no command, and the next request gets its own answer
+    EXPECT_EQ(r.module.control("call cusd Balance 5"), "OK");
+    EXPECT_EQ(r.error("QUERY_CALL_WAITING 1"), RIL_E_GENERIC_FAILURE);
+    EXPECT_EQ(r.response("GET_CLIR")["data"], json({1, 4}));
+    // the failed query left call waiting on: a waiting call is listed
+    EXPECT_EQ(r.error("dial 111"), RIL_E_SUCCESS);
+    ASSERT_TRUE(r.waitCalls({"ACTIVE"}));
+    EXPECT_EQ(r.module.control("call 222"), "OK");
+    ASSERT_TRUE(r.waitCalls({"ACTIVE", "WAITING"}));
+    EXPECT_EQ(r.error("HANGUP_WAITING_OR_BACKGROUND"), RIL_E_SUCCESS);
+    ASSERT_TRUE(r.waitCalls({"ACTIVE"}));
+    EXPECT_EQ(r.error("hangup 1"), RIL_E_SUCCESS);
+    EXPECT_TRUE(r.waitCalls({}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, GsmCalls, ::testing::Values(kWcdma, kLte),
                          [](const auto &i) { return std::string(i.param.model) == "wcdma6290" ? std::string("wcdma")
                                                                                                 : std::string(i.param.model); });
