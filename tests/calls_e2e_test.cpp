@@ -273,6 +273,15 @@ TEST_P(GsmCalls, SupplementaryServicesThroughTheModule) {
     // after it belongs to no command, and the next request gets its own answer
     EXPECT_EQ(r.module.control("call cusd Balance 5"), "OK");
     EXPECT_EQ(r.error("QUERY_CALL_WAITING 1"), RIL_E_GENERIC_FAILURE);
+    // (the channel cannot tell a stray "OK" read after the next command was
+    // written from that command's answer: let the reader take it first)
+    EXPECT_TRUE(riltest::waitUntil(
+        [&] {
+            std::string log = r.d.logText();
+            size_t cusd = log.find("AT< +CUSD: 0,\"Balance 5\",15");
+            return cusd != std::string::npos && log.find("AT< OK", cusd) != std::string::npos;
+        },
+        5s));
     EXPECT_EQ(r.response("GET_CLIR")["data"], json({1, 4}));
     // the failed query left call waiting on: a waiting call is listed
     EXPECT_EQ(r.error("dial 111"), RIL_E_SUCCESS);

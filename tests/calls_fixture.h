@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "at_link.h"
+#include "network_fixture.h"
 #include "recording_env.h"
 #include "ril_calls.h"
 #include "ril_families.h"
@@ -77,27 +78,11 @@ inline void captureComplete(RIL_Token t, RIL_Errno e, void *response, size_t len
     forward()(t, e, response, len);
 }
 
-struct TimedCall {
-    RIL_TimedCallback cb;
-    long long delayUs;
-};
-inline std::mutex &timedLock() {
-    static std::mutex m;
-    return m;
-}
-inline std::vector<TimedCall> &timedCalls() {
-    static std::vector<TimedCall> v;
-    return v;
-}
-inline void *recordTimed(RIL_TimedCallback cb, void *, const struct timeval *tv) {
-    std::lock_guard<std::mutex> l(timedLock());
-    timedCalls().push_back({cb, tv ? (long long)tv->tv_sec * 1000000LL + tv->tv_usec : 0});
-    return (void *)1;
-}
-inline std::vector<TimedCall> timed() {
-    std::lock_guard<std::mutex> l(timedLock());
-    return timedCalls();
-}
+// the timed callbacks are recorded, not run (as in the network handler tests)
+using nettest::recordTimed;
+using nettest::timed;
+inline std::vector<nettest::TimedCall> &timedCalls() { return nettest::timedCalls(); }
+
 inline std::vector<long long> delaysOf(RIL_TimedCallback cb) {
     std::vector<long long> out;
     for (const auto &t : timed())
