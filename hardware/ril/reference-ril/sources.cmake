@@ -10,6 +10,7 @@ set(RIL_LIBRARY_SOURCES
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_family.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
