@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "at_query.h"
 #include "at_reply.h"
 #include "ril_families.h"
 #include "ril_log.h"
@@ -315,20 +316,12 @@ extern "C" void initializeCallback_cdma(void * /*param*/) {
     kv_raise_event(2, nullptr);
 }
 
-static bool sendOk(const char *cmd) {
-    AtReply *p_response = nullptr;
-    int err = at_send_command(cmd, &p_response);
-    bool ok = err >= 0 && p_response != nullptr && p_response->success;
-    at_response_free(p_response);
-    return ok;
-}
-
 // Runs inside setRadioState when the RUIM has just become ready, before the
 // radio-state notification.
 extern "C" void onSIMReady_cdma(void) {
     RILDEBUG("%s", "onSIMReady");
     G_userdisconnect = 1;
-    if (!sendOk("AT+CNMI=1,2,2,1,1")) return;
+    if (!at_send_ok("AT+CNMI=1,2,2,1,1")) return;
     AtReply *p_response = nullptr;
     at_send_command_multiline("AT+CPMS=\"ME\",\"ME\",\"ME\"", "+CPMS", &p_response);
     at_response_free(p_response);
@@ -338,7 +331,7 @@ extern "C" void onSIMReady_cdma(void) {
         startSignalPoll_cdma();
     }
     const char *format = G_USERORIGN_DATA ? "AT+CMGF=3" : (PDU_SUPPORT ? "AT+CMGF=1" : "AT+CMGF=2");
-    if (!sendOk(format)) return;
+    if (!at_send_ok(format)) return;
     at_send_command("ATE0", nullptr);
     p_response = nullptr;
     int err = at_send_command_singleline("AT+CIMI", "+CIMI:", &p_response);

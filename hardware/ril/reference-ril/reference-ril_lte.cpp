@@ -7,6 +7,8 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "at_query.h"
+#include "ril_profile.h"
 #include "at_reply.h"
 #include "ril_families.h"
 #include "ril_log.h"
@@ -154,33 +156,7 @@ extern "C" void initializeCallback_lte(void * /*param*/) {
     at_send_command("AT+CMEE=1", nullptr);
     at_send_command("at^rptflag=0", nullptr);
 
-    RILDEBUG("WDog before>> s_is9615 is %d, s_is9X07 is %d", s_is9615, s_is9X07);
-    if (g_moduletype == 4 || g_moduletype == 5) {
-        s_is9615 = 0;
-        s_is9X07 = 0;
-    } else {
-        AtReply *p_response = nullptr;
-        int err = at_send_command_singleline("AT+HWINFO", "+HWINFO:", &p_response);
-        if (err < 0 || p_response == nullptr || !p_response->success || p_response->p_intermediates == nullptr) {
-            // a module that rejects the query is taken for a 9X07
-            s_is9615 = 0;
-            RILDEBUG("WDog >> hwinfo break 1");
-        } else {
-            char *line = p_response->p_intermediates->line;
-            int kind = 0;
-            if (at_tok_start(&line) < 0 || at_tok_nextint(&line, &kind) < 0) {
-                s_is9615 = 0;
-            } else if (kind == 104) {
-                s_is9615 = 1;
-                s_is9X07 = 0;
-            } else {
-                s_is9615 = 0;
-                s_is9X07 = 0;
-            }
-        }
-        at_response_free(p_response);
-    }
-    RILDEBUG("WDog after>> s_is9615 is %d, s_is9X07 is %d", s_is9615, s_is9X07);
+    ril_profile_find_lte_kind();
 
     setRadioState_lte(RADIO_STATE_UNAVAILABLE, __LINE__);
     if (isRadioOn_lte() >= 1)
@@ -199,64 +175,35 @@ extern "C" void initializeCallback_lte(void * /*param*/) {
     RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_RADIO_STATE_CHANGED, nullptr, 0);
 }
 
-// Sends a single-line query; returns -1 when the command failed, 0 when it
-// was answered but not OK, 1 when OK (then *out holds the reply).
-static int query(const char *cmd, const char *prefix, AtReply **out) {
-    AtReply *p_response = nullptr;
-    int err = at_send_command_singleline(cmd, prefix, &p_response);
-    if (err < 0 || p_response == nullptr) {
-        at_response_free(p_response);
-        return -1;
-    }
-    if (!p_response->success) {
-        at_response_free(p_response);
-        return 0;
-    }
-    if (out != nullptr)
-        *out = p_response;
-    else
-        at_response_free(p_response);
-    return 1;
-}
-
-// First field of a single-line reply copied into buf; false when unreadable.
-static bool firstField(AtReply *r, char *buf, size_t len) {
-    if (r == nullptr || r->p_intermediates == nullptr) return false;
-    char *line = r->p_intermediates->line;
-    char *field = nullptr;
-    if (at_tok_start(&line) < 0 || at_tok_nextstr(&line, &field) < 0 || field == nullptr) return false;
-    snprintf(buf, len, "%s", field);
-    return true;
-}
-
 extern "C" void onSIMReady_lte(void) {
     RILDEBUG("%s", "onSIMReady");
     g_hasdatacard = 1;
-    at_send_command(g_moduletype == 5 ? "AT+CEREG=2" : "AT+CGREG=2", nullptr);
+    at_send_command(ril_module_profile()->dataRegReport, nullptr);
     static const char *const kSetup[] = {"AT+CCREG=2", "AT+CREG=2",   "AT+CCWA=1",     "AT+CMEE=1",
                                          "AT+CUSD=1",  "AT+CMGF=0",   "AT$QCMGF=0",    "at+gpsport=0",
                                          "ATE0",       "at+atver=1"};
     for (const char *cmd : kSetup) at_send_command(cmd, nullptr);
 
+    AtQuery q = AT_QUERY_INIT;
     is_cdma = 1;
-    int q = query("AT+QCIMI", "+QCIMI:", nullptr);
-    if (q < 0) {
+    at_query_send(&q, "AT+QCIMI", SINGLELINE, "+QCIMI:");
+    if (!at_query_answered(&q)) {
         is_cdma = 0;
-    } else if (q == 0) {
+    } else if (!at_query_ok(&q)) {
         is_fddandevdo = 0;
         is_cdma = 0;
     } else {
         is_fddandevdo = 1;
-        int c = query("AT+CIMI", "+CIMI:", nullptr);
-        if (c > 0) is_cdma = -1;
-        else if (c == 0) is_cdma = 1;
+        at_query_send(&q, "AT+CIMI", SINGLELINE, "+CIMI:");
+        if (at_query_ok(&q)) is_cdma = -1;
+        else if (at_query_answered(&q)) is_cdma = 1;
     }
-    AtReply *reply = nullptr;
-    if (query("AT+CIMI", "+CIMI:", &reply) > 0) {
-        char imsi[64];
-        if (firstField(reply, imsi, sizeof(imsi)) && strncmp(imsi, "46011", 5) == 0) is_fddandevdo = 1;
-        at_response_free(reply);
-    }
+    char imsi[64];
+    at_query_send(&q, "AT+CIMI", SINGLELINE, "+CIMI:");
+    if (at_query_ok(&q) && at_query_start(&q) >= 0 && at_query_next_text(&q, imsi, sizeof(imsi)) >= 0 &&
+        strncmp(imsi, "46011", 5) == 0)
+        is_fddandevdo = 1;
+    at_query_free(&q);
     RILDEBUG("is_cdma is %d, is_fddandevdo is %d, in onSIMReady()", is_cdma, is_fddandevdo);
 
     int mode = getmodeconfig();
@@ -264,7 +211,7 @@ extern "C" void onSIMReady_lte(void) {
         at_send_command("AT^MODECONFIG=38", nullptr);
     else if (!is_fddandevdo && mode != 2)
         at_send_command("AT^MODECONFIG=2", nullptr);
-    if (g_moduletype != 4 && s_is9X07 != 1 && s_is9615 == 0 && is_fddandevdo)
+    if (ril_profile_lte_forces_mode38())
         at_send_command("AT^MODECONFIG=38", nullptr);
 
     if (s_hasinit)
@@ -274,14 +221,14 @@ extern "C" void onSIMReady_lte(void) {
     property_set("gsm.sim.state", "READY");
 
     for (int sends = 0; sends < 10; sends++) {
-        reply = nullptr;
         char cimi[PROPERTY_VALUE_MAX];
-        if (query("AT+CIMI", "+CIMI:", &reply) <= 0) {
+        at_query_send(&q, "AT+CIMI", SINGLELINE, "+CIMI:");
+        if (!at_query_ok(&q)) {
             sleepMsec(1000);
             break;
         }
-        bool parsed = firstField(reply, cimi, sizeof(cimi));
-        at_response_free(reply);
+        bool parsed = at_query_start(&q) >= 0 && at_query_next_text(&q, cimi, sizeof(cimi)) >= 0;
+        at_query_free(&q);
         if (!parsed) break;
         property_set("ril.kivo.cimi", cimi);
         if (strlen(cimi) >= 10) {
@@ -290,12 +237,11 @@ extern "C" void onSIMReady_lte(void) {
         }
     }
 
-    reply = nullptr;
-    if (g_moduletype == 4 ? query("AT+ICCID", "ICCID:", &reply) > 0 : query("AT+ICCID", "+ICCID:", &reply) > 0) {
-        char iccid[PROPERTY_VALUE_MAX];
-        if (firstField(reply, iccid, sizeof(iccid))) property_set("ril.kivo.iccid", iccid);
-        at_response_free(reply);
-    }
+    at_query_send(&q, "AT+ICCID", SINGLELINE, ril_module_profile()->iccidPrefix);
+    char iccid[PROPERTY_VALUE_MAX];
+    if (at_query_ok(&q) && at_query_start(&q) >= 0 && at_query_next_text(&q, iccid, sizeof(iccid)) >= 0)
+        property_set("ril.kivo.iccid", iccid);
+    at_query_free(&q);
     if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
 }
 

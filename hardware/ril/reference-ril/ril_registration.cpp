@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "ril_profile.h"
 #include "at_reply.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
@@ -124,7 +125,7 @@ static void sendPrefMode2(void * /*param*/) {
 }
 
 extern "C" const char *Get3GMode(void) {
-    const bool cnsmod = g_moduletype != 0;
+    const bool cnsmod = ril_module_profile()->reportsCnsmod != 0;
     AtReply *reply = nullptr;
     char *line = cnsmod ? querySingle("AT+CNSMOD?", "+CNSMOD:", &reply)
                         : querySingle("AT^SYSINFO", "^SYSINFO:", &reply);
@@ -231,7 +232,7 @@ extern "C" void OnWCDMA_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, siz
 
     const char *tech = Get3GMode();
     char text[4][100];
-    snprintf(text[0], sizeof(text[0]), "%d", g_moduletype == 1 ? state : s_registered);
+    snprintf(text[0], sizeof(text[0]), "%d", ril_module_profile()->wcdmaRegFromCreg ? state : s_registered);
     // cell fields the module did not give read as 0
     if (haveLac)
         snprintf(text[1], sizeof(text[1]), "%X", (unsigned int)lac);
@@ -338,7 +339,7 @@ extern "C" const char *GetLteRadioTech(void) {
     int m = 0, v = 0;
     for (int i = 0; i < 3 && at_tok_nextint(&p, &v) >= 0; i++) m = v;
     is_mode_g = m;
-    if (g_moduletype == 4 || s_is9X07) {
+    if (ril_profile_sysinfo_has_srlte()) {
         int sim = 0, f = 0;
         if (at_tok_nextint(&p, &sim) < 0 || at_tok_nextint(&p, &f) < 0) {
             is_srlte = 0;
@@ -398,17 +399,14 @@ extern "C" void OnLTE_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, size
                                                            RIL_Token t) {
     AtReply *reply = nullptr;
     char *line;
-    if (is_fddandevdo && g_moduletype != 4 && !s_is9X07)
-        line = querySingle("AT+CCREG?", "+CCREG:", &reply);
-    else if (g_moduletype == 4 && is_cdma == 1)
-        line = querySingle("AT^SYSINFO", "^SYSINFO:", &reply);
-    else
-        line = querySingle("AT+CREG?", "+CREG:", &reply);
+    const char *cmd = nullptr, *prefix = nullptr;
+    ril_profile_lte_voice_reg_query(&cmd, &prefix);
+    line = querySingle(cmd, prefix, &reply);
     int state = 0, lac = 0, cid = 0;
     bool ok = line != nullptr && parseCregLine(line, 0, &state, &lac, &cid) >= 0;
     at_response_free(reply);
     if (ok) {
-        if (g_moduletype != 5) getlac();
+        if (ril_module_profile()->lteReadsLac) getlac();
         GetLteRadioTech();
         s_voicereg_lte.regState = 1;
         s_voicereg_lte.rat = 14;
@@ -431,8 +429,9 @@ extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_
         return;
     }
     AtReply *reply = nullptr;
-    char *line = (g_moduletype == 5 && is_mode_g == 9) ? querySingle("AT+CEREG?", "+CEREG:", &reply)
-                                                       : querySingle("AT+CGREG?", "+CGREG:", &reply);
+    const char *cmd = nullptr, *prefix = nullptr;
+    ril_profile_lte_data_reg_query(is_mode_g, &cmd, &prefix);
+    char *line = querySingle(cmd, prefix, &reply);
     char *p = line;
     int first = 0;
     if (line == nullptr || at_tok_start(&p) < 0 || at_tok_nextint(&p, &first) < 0) {
@@ -444,7 +443,7 @@ extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_
     bool haveState = at_tok_nextint(&p, &state) >= 0;
     int lac = 0, cid = 0;
     bool haveCell = false;
-    if (g_moduletype == 5 && haveState) {
+    if (ril_module_profile()->lteCellFromCereg && haveState) {
         int l = 0, c = 0;
         if (at_tok_nexthexint(&p, &l) >= 0) {
             s_lte_lac = l;
@@ -457,7 +456,7 @@ extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_
     at_response_free(reply);
 
     const char *tech = GetLteRadioTech();
-    if (g_moduletype != 5) {
+    if (ril_module_profile()->lteReadsLac) {
         getlac();
         lac = s_lte_lac;
         cid = s_lte_cid;
@@ -518,8 +517,9 @@ extern "C" void onRegChanged(void * /*param*/) {
 
 extern "C" void getservicestatus(void) {
     AtReply *reply = nullptr;
-    char *line = (g_moduletype == 5 && is_mode_g == 9) ? querySingle("AT+CEREG?", "+CEREG:", &reply)
-                                                       : querySingle("AT+CGREG?", "+CGREG:", &reply);
+    const char *cmd = nullptr, *prefix = nullptr;
+    ril_profile_lte_data_reg_query(is_mode_g, &cmd, &prefix);
+    char *line = querySingle(cmd, prefix, &reply);
     char *p = line;
     int state = 0;
     if (line != nullptr && at_tok_start(&p) >= 0) {

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "at_query.h"
 #include "at_reply.h"
 #include "ril_at_text.h"
 #include "ril_families.h"
@@ -404,14 +405,6 @@ bool takeTexts(const SimFamily &f, const void *data, size_t datalen, const char 
 }
 
 // Sends a command without reply lines; true when it was answered OK.
-bool sendOk(const char *cmd) {
-    AtReply *p_response = nullptr;
-    int err = at_send_command(cmd, &p_response);
-    bool ok = err >= 0 && p_response != nullptr && p_response->success;
-    at_response_free(p_response);
-    return ok;
-}
-
 // Returns true when the PIN was accepted (the request is then still open).
 bool enterPin(const SimFamily &f, void *data, size_t datalen, RIL_Token t) {
     const char *pin[1];
@@ -422,7 +415,7 @@ bool enterPin(const SimFamily &f, void *data, size_t datalen, RIL_Token t) {
         f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return false;
     }
-    if (!sendOk(cmd)) {
+    if (!at_send_ok(cmd)) {
         completeWrongPassword(f, t);
         return false;
     }
@@ -438,7 +431,7 @@ void enterPuk(const SimFamily &f, void *data, size_t datalen, RIL_Token t) {
         f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
-    if (!sendOk(cmd)) {
+    if (!at_send_ok(cmd)) {
         completeWrongPassword(f, t);
         return;
     }

@@ -4,6 +4,7 @@ set(RIL_LIBRARY_SOURCES
   3g_guard.cpp
   at_filter.cpp
   at_link.cpp
+  at_query.cpp
   at_reply.cpp
   module_control.cpp
   placeholders.cpp
@@ -14,6 +15,7 @@ set(RIL_LIBRARY_SOURCES
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
+  ril_profile.cpp
   ril_radio_power.cpp
   ril_registration.cpp
   ril_signal.cpp
