@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the AT-line fuzz target with clang (libFuzzer, AddressSanitizer,
+# Builds the AT-line and reply-parser fuzz targets with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) in its own build directory and runs it for a
 # bounded time over the seed corpus. Any crash or sanitizer report fails.
 # FUZZ_SECONDS overrides the run time (default 60).
@@ -25,6 +25,14 @@ clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer \
   "$plat/host_log.cpp" "$plat/host_env.cpp" \
   -lpthread -o "$out/at_lines_fuzz"
 
+clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer \
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  -Wall -Wextra -Werror -DRIL_HOST_BUILD=1 -DRIL_VERSION=15 \
+  -I"$lib" -I"$plat/include" \
+  "$here/parsers_fuzz.cpp" "$lib/ril_parsers.cpp" "$lib/at_reply.cpp" "$lib/ril_at_text.cpp" \
+  "$lib/ril_log.cpp" "$plat/host_log.cpp" "$plat/host_env.cpp" \
+  -lpthread -o "$out/parsers_fuzz"
+
 echo "run_fuzz: running the AT-line fuzzer for ${seconds}s"
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
@@ -32,4 +40,10 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 "$out/at_lines_fuzz" -max_total_time="$seconds" -max_len=20000 -timeout=10 \
   -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
   "$out/corpus" "$here/corpus/at_lines"
+parser_seconds="${FUZZ_PARSER_SECONDS:-30}"
+echo "run_fuzz: running the reply-parser fuzzer for ${parser_seconds}s"
+mkdir -p "$out/corpus-parsers"
+"$out/parsers_fuzz" -max_total_time="$parser_seconds" -max_len=10000 -timeout=10 \
+  -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
+  "$out/corpus-parsers" "$here/corpus/parsers"
 echo "run_fuzz: no crash, no sanitizer report"

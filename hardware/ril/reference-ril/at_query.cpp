@@ -71,6 +71,11 @@ void at_query_free(AtQuery *q) {
     q->err = 0;
 }
 
+char *at_query_single(AtQuery *q, const char *command, const char *prefix) {
+    if (at_query_send(q, command, SINGLELINE, prefix) < 0 || !at_query_ok(q) || q->line == nullptr) return nullptr;
+    return q->line->line;
+}
+
 int at_send_ok(const char *command) {
     AtQuery q = AT_QUERY_INIT;
     at_query_send(&q, command, NO_RESULT, nullptr);

@@ -59,6 +59,10 @@ int at_query_next_text(AtQuery *q, char *buf, size_t len);
 AtReply *at_query_take(AtQuery *q);
 void at_query_free(AtQuery *q);
 
+/* A single-line query: the reply's line when the command ended in OK with
+ * it, else NULL. The line belongs to the query: use it before at_query_free. */
+char *at_query_single(AtQuery *q, const char *command, const char *prefix);
+
 /* Sends a command and tells whether it ended in OK. */
 int at_send_ok(const char *command);
 

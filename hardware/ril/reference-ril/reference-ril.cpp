@@ -168,26 +168,8 @@ extern "C" void setRadioState_cdma(RIL_RadioState newState) {
 }
 extern "C" void onATReaderClosed_cdma(void) { ril_family_reader_closed(&g_family_cdma); }
 
-extern "C" int isRadioOn_cdma(void) {
-    AtReply *p_response = nullptr;
-    int err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
-    // the module must answer eventually: retry once a second without limit
-    while (err < 0 || p_response == nullptr || p_response->success == 0) {
-        at_response_free(p_response);
-        p_response = nullptr;
-        sleepMsec(1000);
-        RILDEBUG("God>> retry %s %d\n", "isRadioOn", __LINE__);
-        err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
-    }
-    char ret = 0;
-    int result = 0;
-    if (p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        if (at_tok_start(&line) >= 0 && at_tok_nextbool(&line, &ret) >= 0) result = ret;
-    }
-    at_response_free(p_response);
-    return result;
-}
+// the module must answer eventually: retry once a second without limit
+extern "C" int isRadioOn_cdma(void) { return ril_query_radio_on(1, 0); }
 
 extern "C" void sendCallStateChanged_cdma(void * /*param*/) {
     RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);

@@ -68,24 +68,9 @@ extern "C" void setRadioState_wcdma(RIL_RadioState newState, int line) {
 }
 extern "C" void onATReaderClosed_wcdma(void) { ril_family_reader_closed(&g_family_wcdma); }
 
-// Shared by WCDMA and LTE: one try, failures read as "off".
-static int isRadioOnOnce(void) {
-    AtReply *p_response = nullptr;
-    int result = 0;
-    int err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
-    if (err >= 0 && p_response != nullptr && p_response->success &&
-        p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        char ret = 0;
-        if (at_tok_start(&line) >= 0 && at_tok_nextbool(&line, &ret) >= 0) result = ret;
-    }
-    at_response_free(p_response);
-    RILDEBUG("%s result: %d", "isRadioOn", result);
-    return result;
-}
-
-extern "C" int isRadioOn_wcdma(void) { return isRadioOnOnce(); }
-extern "C" int isRadioOn_lte(void) { return isRadioOnOnce(); }
+// WCDMA and LTE: one try, a failure reads as "off"
+extern "C" int isRadioOn_wcdma(void) { return ril_query_radio_on(0, 1); }
+extern "C" int isRadioOn_lte(void) { return ril_query_radio_on(0, 1); }
 
 extern "C" void sendCallStateChanged_wcdma(void * /*param*/) {
     if (s_hasinit)

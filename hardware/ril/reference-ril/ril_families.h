@@ -151,6 +151,9 @@ void ril_family_wait_for_close(const RilFamily *f);
 void ril_family_set_channel_closed(const RilFamily *f, int closed);
 /* wakes whoever waits on the family's state condition (under the lock) */
 void ril_family_broadcast(const RilFamily *f);
+/* "AT+CFUN?": 1 when the radio is on, 0 otherwise (a failure reads as off).
+ * untilAnswered: ask again once a second until the module answers OK. */
+int ril_query_radio_on(int untilAnswered, int logResult);
 /* the family's radio state and channel-closed flag, read under the state lock */
 RIL_RadioState ril_family_state(const RilFamily *f);
 int ril_family_channel_closed(const RilFamily *f);

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "at_link.h"
+#include "at_query.h"
 #include "at_reply.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
@@ -192,6 +193,22 @@ void ril_family_wait_for_close(const RilFamily *f) {
     pthread_mutex_lock(f->stateMutex);
     while (*f->channelClosed == 0) pthread_cond_wait(f->stateCond, f->stateMutex);
     pthread_mutex_unlock(f->stateMutex);
+}
+
+int ril_query_radio_on(int untilAnswered, int logResult) {
+    AtQuery q = AT_QUERY_INIT;
+    at_query_send(&q, "AT+CFUN?", SINGLELINE, "+CFUN:");
+    while (untilAnswered && !at_query_ok(&q)) {
+        sleepMsec(1000);
+        RILDEBUG("God>> retry %s %d\n", "isRadioOn", __LINE__);
+        at_query_send(&q, "AT+CFUN?", SINGLELINE, "+CFUN:");
+    }
+    char on = 0;
+    int result = 0;
+    if (at_query_ok(&q) && at_query_start(&q) >= 0 && at_query_next_bool(&q, &on) >= 0) result = on;
+    at_query_free(&q);
+    if (logResult) RILDEBUG("%s result: %d", "isRadioOn", result);
+    return result;
 }
 
 /* ---- the request tables, from the handler lists ---- */

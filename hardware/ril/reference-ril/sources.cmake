@@ -11,10 +11,12 @@ set(RIL_LIBRARY_SOURCES
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_at_text.cpp
   ril_family.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
+  ril_parsers.cpp
   ril_profile.cpp
   ril_radio_power.cpp
   ril_registration.cpp
