@@ -33,3 +33,4 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
   -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
   "$out/corpus" "$here/corpus/at_lines"
 echo "run_fuzz: no crash, no sanitizer report"
+"$here/run_sms_fuzz.sh"

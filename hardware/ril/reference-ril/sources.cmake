@@ -17,5 +17,6 @@ set(RIL_LIBRARY_SOURCES
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
+  sms_codec.cpp
   usb_discovery.cpp
 )
