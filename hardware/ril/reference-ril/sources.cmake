@@ -17,6 +17,7 @@ set(RIL_LIBRARY_SOURCES
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
+  ril_unsolicited.cpp
   sms_codec.cpp
   usb_discovery.cpp
 )
