@@ -20,4 +20,5 @@ set(RIL_LIBRARY_SOURCES
   ril_unsolicited.cpp
   sms_codec.cpp
   usb_discovery.cpp
+  ussd.cpp
 )

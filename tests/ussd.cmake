@@ -1,0 +1,3 @@
+# USSD and SIM toolkit: the requests of the three families, the "+CUSD:"
+# decoder and its collection over several lines, against the scripted module.
+ril_add_test(ussd_requests_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ussd_requests_test.cpp LIBS ril_internal)
