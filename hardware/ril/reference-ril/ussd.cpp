@@ -9,7 +9,6 @@
 
 #include "at_link.h"
 #include "at_reply.h"
-#include "ril_at_text.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
@@ -210,7 +209,7 @@ void request_stk_envelope(void *data, RIL_Token t) {
     }
     // upper case on a copy: the framework's buffer stays as it was
     char upper[RIL_STK_MAX_HEX + 1];
-    ril_copy_text(upper, sizeof(upper), hex);
+    snprintf(upper, sizeof(upper), "%s", hex);
     StrToUpper(upper);
     char cmd[sizeof("AT^STGR=0,\"\"") + RIL_STK_MAX_HEX];
     snprintf(cmd, sizeof(cmd), "AT^STGR=0,\"%s\"", upper);
@@ -303,7 +302,7 @@ void Unsolicited_USD(const char *text) {
     if (text == nullptr || !strStartsWith(text, "+CUSD:")) return;
     // a copy for the tokenizer, cut to the collection buffer
     char copy[RIL_USSD_BUF_SIZE];
-    ril_copy_text(copy, sizeof(copy), text);
+    snprintf(copy, sizeof(copy), "%s", text);
     int separators = GetQuoCount(copy);
     char *cur = copy;
     int type = -1;
