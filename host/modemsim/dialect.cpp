@@ -1,4 +1,5 @@
 #include "dialect.h"
+#include "ussd_dialect.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -409,6 +410,7 @@ Result copsCommand(ModuleState &s, bool query, bool test, const std::vector<std:
 Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector<std::string> &unknownReply,
                        Effects *fx) {
     // cmd is normalized and begins with "AT" followed by + ^ $ or %
+    if (Result u; ussdCommand(s, cmd, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     std::string body = cmd.substr(2);
     std::string name = body;
     bool query = false, test = false, set = false;
