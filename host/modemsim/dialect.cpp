@@ -410,7 +410,6 @@ Result copsCommand(ModuleState &s, bool query, bool test, const std::vector<std:
 Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector<std::string> &unknownReply,
                        Effects *fx) {
     // cmd is normalized and begins with "AT" followed by + ^ $ or %
-    if (Result u; ussdCommand(s, cmd, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     std::string body = cmd.substr(2);
     std::string name = body;
     bool query = false, test = false, set = false;
@@ -430,6 +429,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
         name = body.substr(0, q);
         query = true;
     }
+    if (Result u; ussdCommand(s, cmd, name, args, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     const bool exec = !query && !test && !set;
     const Family fam = s.family;
     int e = 0;

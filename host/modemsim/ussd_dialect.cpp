@@ -8,30 +8,6 @@ namespace modemsim {
 
 namespace {
 
-bool startsWith(const std::string &s, const std::string &p) { return s.compare(0, p.size(), p) == 0; }
-
-// the arguments after '=', split on commas outside quotes, quotes removed
-std::vector<std::string> argsOf(const std::string &part) {
-    std::vector<std::string> out;
-    size_t eq = part.find('=');
-    if (eq == std::string::npos) return out;
-    std::string cur;
-    bool quoted = false;
-    for (size_t i = eq + 1; i < part.size(); ++i) {
-        char c = part[i];
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    out.push_back(cur);
-    return out;
-}
-
 // code points of UTF-8 text; a broken sequence gives U+FFFD
 std::vector<unsigned> codePoints(const std::string &utf8) {
     std::vector<unsigned> out;
@@ -97,8 +73,8 @@ const char *answerName(UssdAnswer a) {
     return "?";
 }
 
-bool cusdCommand(ModuleState &s, const std::string &part, std::vector<std::string> *lines, std::string *final,
-                 Effects *fx) {
+bool cusdCommand(ModuleState &s, const std::string &part, const std::vector<std::string> &args,
+                 std::vector<std::string> *lines, std::string *final, Effects *fx) {
     UssdNetwork &n = s.ussd;
     if (part == "AT+CUSD?") {
         lines->push_back("+CUSD: 1");
@@ -108,7 +84,6 @@ bool cusdCommand(ModuleState &s, const std::string &part, std::vector<std::strin
         lines->push_back("+CUSD: (0-2)");
         return true;
     }
-    std::vector<std::string> args = argsOf(part);
     if (args.empty() || args[0].empty()) {
         *final = "ERROR";
         return true;
@@ -184,11 +159,12 @@ std::vector<std::string> ussdAnswerLines(const UssdNetwork &n) {
     return {};
 }
 
-bool ussdCommand(ModuleState &s, const std::string &part, std::vector<std::string> *lines, std::string *final,
+bool ussdCommand(ModuleState &s, const std::string &part, const std::string &name,
+                 const std::vector<std::string> &args, std::vector<std::string> *lines, std::string *final,
                  Effects *fx) {
     *final = "OK";
-    if (startsWith(part, "AT+CUSD")) return cusdCommand(s, part, lines, final, fx);
-    if (startsWith(part, "AT^STGR=") || startsWith(part, "AT^CSTC=")) {
+    if (name == "+CUSD") return cusdCommand(s, part, args, lines, final, fx);
+    if ((name == "^STGR" || name == "^CSTC") && !args.empty()) {
         *final = s.ussd.stkError ? "ERROR" : "OK";
         s.ussd.stkLog.push_back(part + " -> " + *final);
         return true;

@@ -15,9 +15,11 @@ namespace modemsim {
 class SimulatedModule;
 
 // Answers a normalized command part ("AT+CUSD=...", "AT^STGR=...",
-// "AT^CSTC=..."); false when the part is none of them. lines gets the
+// "AT^CSTC=..."), given with its name ("+CUSD") and its arguments after '='
+// (quotes removed); false when the part is none of them. lines gets the
 // intermediate lines, final the result line.
-bool ussdCommand(ModuleState &s, const std::string &part, std::vector<std::string> *lines, std::string *final,
+bool ussdCommand(ModuleState &s, const std::string &part, const std::string &name,
+                 const std::vector<std::string> &args, std::vector<std::string> *lines, std::string *final,
                  Effects *fx);
 
 // The network's answer lines to a USSD string (empty for UssdAnswer::None).

@@ -195,48 +195,43 @@ void ussdTimeout(int family, void *param) {
 /* SIM toolkit                                                          */
 /* ------------------------------------------------------------------ */
 
-void request_stk_envelope(void *data, RIL_Token t) {
+// One "AT^STGR" kind: 0 envelope (sent in upper case), 1 terminal response
+// (sent as given), with the log lines of its missing data and its failure.
+struct StkSend {
+    int kind;
+    bool upper;
+    const char *nullLog;
+    const char *failLog;
+};
+const StkSend kEnvelope = {0, true, "Send STK  envelope  is NULL!\n", "Send STK  envelope  Failed!\n"};
+const StkSend kTerminalResponse = {1, false, "Send STK Terminal response is NULL!\n",
+                                   "Send STK Terminal response Failed!\n"};
+
+void request_stk_send(const StkSend &how, void *data, RIL_Token t) {
     const char *hex = (const char *)data;
     if (hex == nullptr) {
-        RILDEBUG("Send STK  envelope  is NULL!\n");
+        RILDEBUG("%s", how.nullLog);
         complete(t, RIL_E_GENERIC_FAILURE);
         return;
     }
     if (!ril_stk_hex_ok(hex)) {
-        RILDEBUG("STK envelope refused: not an even count of hex digits up to %d", RIL_STK_MAX_HEX);
+        RILDEBUG("STK data refused: not an even count of hex digits up to %d", RIL_STK_MAX_HEX);
         complete(t, RIL_E_GENERIC_FAILURE);
         return;
     }
     // upper case on a copy: the framework's buffer stays as it was
-    char upper[RIL_STK_MAX_HEX + 1];
-    snprintf(upper, sizeof(upper), "%s", hex);
-    StrToUpper(upper);
+    char text[RIL_STK_MAX_HEX + 1];
+    snprintf(text, sizeof(text), "%s", hex);
+    if (how.upper) StrToUpper(text);
     char cmd[sizeof("AT^STGR=0,\"\"") + RIL_STK_MAX_HEX];
-    snprintf(cmd, sizeof(cmd), "AT^STGR=0,\"%s\"", upper);
+    snprintf(cmd, sizeof(cmd), "AT^STGR=%d,\"%s\"", how.kind, text);
     RIL_Errno e = sendPlain(cmd);
-    if (e != RIL_E_SUCCESS) RILDEBUG("Send STK  envelope  Failed!\n");
+    if (e != RIL_E_SUCCESS) RILDEBUG("%s", how.failLog);
     complete(t, e);
 }
 
-void request_stk_terminal_response(void *data, RIL_Token t) {
-    const char *hex = (const char *)data;
-    if (hex == nullptr) {
-        RILDEBUG("Send STK Terminal response is NULL!\n");
-        complete(t, RIL_E_GENERIC_FAILURE);
-        return;
-    }
-    if (!ril_stk_hex_ok(hex)) {
-        RILDEBUG("STK terminal response refused: not an even count of hex digits up to %d",
-                 RIL_STK_MAX_HEX);
-        complete(t, RIL_E_GENERIC_FAILURE);
-        return;
-    }
-    char cmd[sizeof("AT^STGR=1,\"\"") + RIL_STK_MAX_HEX];
-    snprintf(cmd, sizeof(cmd), "AT^STGR=1,\"%s\"", hex);
-    RIL_Errno e = sendPlain(cmd);
-    if (e != RIL_E_SUCCESS) RILDEBUG("Send STK Terminal response Failed!\n");
-    complete(t, e);
-}
+void request_stk_envelope(void *data, RIL_Token t) { request_stk_send(kEnvelope, data, t); }
+void request_stk_terminal_response(void *data, RIL_Token t) { request_stk_send(kTerminalResponse, data, t); }
 
 void request_stk_setup_call(void *data, size_t datalen, RIL_Token t) {
     if (data == nullptr || datalen < sizeof(int)) {
