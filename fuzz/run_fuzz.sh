@@ -59,4 +59,3 @@ for f in "${files[@]}"; do
 done
 echo "run_fuzz: no crash, no sanitizer report"
 "$here/run_sms_fuzz.sh"
-"$here/run_ussd_fuzz.sh"
