@@ -23,5 +23,7 @@ set(RIL_LIBRARY_SOURCES
   ril_signal.cpp
   ril_sim.cpp
   ril_unsolicited.cpp
+  sms_codec.cpp
   usb_discovery.cpp
+  ussd.cpp
 )
