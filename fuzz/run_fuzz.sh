@@ -58,4 +58,3 @@ for f in "${files[@]}"; do
     "$out/corpus-$target" ${seeds:+"$root/$seeds"}
 done
 echo "run_fuzz: no crash, no sanitizer report"
-"$here/run_sms_fuzz.sh"
