@@ -1,4 +1,5 @@
 #include "dialect.h"
+#include "ussd_dialect.h"
 
 #include "call_dialect.h"
 
@@ -382,6 +383,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
         name = body.substr(0, q);
         query = true;
     }
+    if (Result u; ussdCommand(s, cmd, name, args, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     const bool exec = !query && !test && !set;
     int e = 0;
 

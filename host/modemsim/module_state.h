@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "call_state.h"
+#include "ussd_state.h"
 
 namespace modemsim {
 
@@ -89,6 +90,7 @@ struct ModuleState {
     int nextSmsRef = 1;
 
     SimCard sim;
+    UssdNetwork ussd;      // USSD network answers and toolkit log (ussd_state.h)
     Network net;           // the network the module is attached to (when it can be)
     Identity id;
     CallTable calls;       // the voice calls (call_dialect.h)
