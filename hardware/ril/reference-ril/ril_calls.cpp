@@ -665,42 +665,32 @@ extern "C" void OnLTE_RIL_REQUEST_CDMA_BURST_DTMF(void *d, size_t l, RIL_Token t
 
 /* ---------------- mute ---------------- */
 
-extern "C" void OnCDMA_RIL_REQUEST_SET_MUTE(void *data, size_t datalen, RIL_Token t) {
+namespace {
+
+void setMute(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
     int mute = 0;
     if (!requestInt(data, datalen, &mute)) {
-        kCdma.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
-    char cmd[32];
-    snprintf(cmd, sizeof(cmd), "AT+CMUT=%d", mute);  // built, not sent: the module keeps its own mute
-    RILDEBUG("requestSetMute: %s not sent", cmd);
-    kCdma.complete(t, RIL_E_SUCCESS, nullptr, 0);
-}
-extern "C" void OnWCDMA_RIL_REQUEST_SET_MUTE(void *data, size_t datalen, RIL_Token t) {
-    int mute = 0;
-    if (!requestInt(data, datalen, &mute)) {
-        kWcdma.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    if (mute == 0) at_send_command("AT+CLVL=6", nullptr);
     char cmd[32];
     snprintf(cmd, sizeof(cmd), "AT+CMUT=%d", mute);
-    at_send_command(cmd, nullptr);
-    kWcdma.complete(t, RIL_E_SUCCESS, nullptr, 0);
-}
-extern "C" void OnLTE_RIL_REQUEST_SET_MUTE(void *data, size_t datalen, RIL_Token t) {
-    int mute = 0;
-    if (!requestInt(data, datalen, &mute)) {
-        kLte.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    if (loadFlag(&s_callactive)) {
-        char cmd[32];
-        snprintf(cmd, sizeof(cmd), "AT+CMUT=%d", mute);
+    if (f.family == RIL_FAMILY_CDMA) {
+        RILDEBUG("requestSetMute: %s not sent", cmd);  // the CDMA module keeps its own mute
+    } else if (f.family == RIL_FAMILY_WCDMA) {
+        if (mute == 0) at_send_command("AT+CLVL=6", nullptr);
         at_send_command(cmd, nullptr);
+    } else if (loadFlag(&s_callactive)) {
+        at_send_command(cmd, nullptr);  // LTE: only while a call is up
     }
-    kLte.complete(t, RIL_E_SUCCESS, nullptr, 0);
+    f.complete(t, RIL_E_SUCCESS, nullptr, 0);
 }
+
+}  // namespace
+
+extern "C" void OnCDMA_RIL_REQUEST_SET_MUTE(void *d, size_t l, RIL_Token t) { setMute(kCdma, d, l, t); }
+extern "C" void OnWCDMA_RIL_REQUEST_SET_MUTE(void *d, size_t l, RIL_Token t) { setMute(kWcdma, d, l, t); }
+extern "C" void OnLTE_RIL_REQUEST_SET_MUTE(void *d, size_t l, RIL_Token t) { setMute(kLte, d, l, t); }
 
 /* ---------------- call lines: the rows of the call group in each family's chain ---------------- */
 
