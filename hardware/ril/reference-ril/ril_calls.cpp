@@ -45,27 +45,30 @@ __attribute__((weak)) void GetLteRxTx(int *rx, int *tx);
 
 namespace {
 
-// What differs between the families for the call requests.
+// What differs between the families for the call requests, beside the
+// family's own record.
 struct CallFamily {
     int family;
-    void (*complete)(RIL_Token, RIL_Errno, void *, size_t);
-    void (*unsol)(int, const void *, size_t);
-    void (*timed)(RIL_TimedCallback, void *, const struct timeval *);
+    const RilFamily *base;
     RIL_TimedCallback stateChanged;
     RilCallIndexes *idx;
     int *callwaiting;
     bool needsInit;  // reports only while s_hasinit is set
+
+    void complete(RIL_Token t, RIL_Errno e, void *response, size_t len) const {
+        ril_family_complete(base, t, e, response, len);
+    }
+    void unsol(int code, const void *data, size_t len) const { ril_family_unsolicited(base, code, data, len); }
+    void timed(RIL_TimedCallback cb, void *param, const struct timeval *tv) const {
+        ril_family_timed(base, cb, param, tv);
+    }
 };
 
-const CallFamily kCdma = {RIL_FAMILY_CDMA,         RIL_onRequestComplete_cdma, RIL_onUnsolicitedResponse_cdma,
-                          RIL_requestTimedCallback_cdma, sendCallStateChanged_cdma, &s_calls_cdma,
-                          nullptr,                 false};
-const CallFamily kWcdma = {RIL_FAMILY_WCDMA,          RIL_onRequestComplete_wcdma, RIL_onUnsolicitedResponse_wcdma,
-                           RIL_requestTimedCallback_wcdma, sendCallStateChanged_wcdma, &s_calls_wcdma,
-                           &s_callwaiting_wcdma,      true};
-const CallFamily kLte = {RIL_FAMILY_LTE,          RIL_onRequestComplete_lte, RIL_onUnsolicitedResponse_lte,
-                         RIL_requestTimedCallback_lte, sendCallStateChanged_lte, &s_calls_lte,
-                         &s_callwaiting_lte,      true};
+const CallFamily kCdma = {RIL_FAMILY_CDMA, &g_family_cdma, sendCallStateChanged_cdma, &s_calls_cdma, nullptr, false};
+const CallFamily kWcdma = {RIL_FAMILY_WCDMA, &g_family_wcdma, sendCallStateChanged_wcdma, &s_calls_wcdma,
+                           &s_callwaiting_wcdma, true};
+const CallFamily kLte = {RIL_FAMILY_LTE, &g_family_lte, sendCallStateChanged_lte, &s_calls_lte, &s_callwaiting_lte,
+                         true};
 
 void reportCallState(const CallFamily &f) {
     if (!f.needsInit || s_hasinit) f.unsol(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);

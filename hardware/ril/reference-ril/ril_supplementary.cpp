@@ -14,12 +14,15 @@
 namespace {
 
 struct SuppFamily {
-    void (*complete)(RIL_Token, RIL_Errno, void *, size_t);
+    const RilFamily *base;
     int *callwaiting;
+    void complete(RIL_Token t, RIL_Errno e, void *response, size_t len) const {
+        ril_family_complete(base, t, e, response, len);
+    }
 };
 
-const SuppFamily kWcdma = {RIL_onRequestComplete_wcdma, &s_callwaiting_wcdma};
-const SuppFamily kLte = {RIL_onRequestComplete_lte, &s_callwaiting_lte};
+const SuppFamily kWcdma = {&g_family_wcdma, &s_callwaiting_wcdma};
+const SuppFamily kLte = {&g_family_lte, &s_callwaiting_lte};
 
 void fail(const SuppFamily &f, RIL_Token t) { f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0); }
 
