@@ -51,6 +51,7 @@ SimulatedModule::SimulatedModule(ModuleConfig cfg)
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe2 failed");
     wakeRead_ = fds[0];
     wakeWrite_ = fds[1];
+    boot_.reset(new Bootloader(*this, tree_, cfg_.sysroot, device_));
     if (cfg_.plugAtStart) {
         std::lock_guard<std::mutex> g(mu_);
         plugLocked();
@@ -73,6 +74,7 @@ SimulatedModule::~SimulatedModule() {
     }
     wake();
     if (thread_.joinable()) thread_.join();
+    boot_.reset();
     {
         std::lock_guard<std::mutex> g(mu_);
         unplugLocked();
@@ -128,6 +130,7 @@ void SimulatedModule::powerReset(std::optional<std::chrono::milliseconds> gap) {
 
 void SimulatedModule::plugLocked() {
     if (plugged_) return;
+    if (boot_) boot_->onPlug();
     // a power-on: volatile settings back to their start values, the card
     // asks for its PIN again
     const ModuleState &boot = cfg_.state;
@@ -160,6 +163,7 @@ void SimulatedModule::plugLocked() {
 
 void SimulatedModule::unplugLocked() {
     if (!plugged_) return;
+    if (boot_) boot_->onUnplug();
     // the interfaces go first, so a host that reacts to the hang-up by
     // looking for the module does not find it any more
     try {

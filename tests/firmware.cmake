@@ -1,0 +1,3 @@
+# Firmware and NV download: the routines against a raw peer, whole flashes
+# against the simulated bootloader, the NV download of the legacy library.
+ril_add_test(firmware_frames_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/firmware_frames_test.cpp LIBS ril_internal)
