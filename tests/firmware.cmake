@@ -1,3 +1,6 @@
 # Firmware and NV download: the routines against a raw peer, whole flashes
 # against the simulated bootloader, the NV download of the legacy library.
 ril_add_test(firmware_frames_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/firmware_frames_test.cpp LIBS ril_internal)
+ril_add_test(firmware_flash_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/firmware_flash_test.cpp
+  LIBS ril_internal modemsim)
+add_dependencies(firmware_flash_test ril-flash)
