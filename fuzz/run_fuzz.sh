@@ -32,4 +32,18 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 "$out/at_lines_fuzz" -max_total_time="$seconds" -max_len=20000 -timeout=10 \
   -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
   "$out/corpus" "$here/corpus/at_lines"
+
+# the Intel HEX reader and the answer-frame cutting of the firmware download
+clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer \
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  -Wall -Wextra -Werror -DRIL_HOST_BUILD=1 -DRIL_VERSION=15 \
+  -I"$lib" -I"$plat/include" \
+  "$here/hex_reader_fuzz.cpp" "$lib/download.cpp" "$lib/ril_log.cpp" \
+  "$plat/host_log.cpp" "$plat/host_env.cpp" \
+  -lpthread -o "$out/hex_reader_fuzz"
+mkdir -p "$out/corpus_hex_reader"
+echo "run_fuzz: running the Intel HEX reader fuzzer for ${seconds}s"
+"$out/hex_reader_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
+  -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
+  "$out/corpus_hex_reader" "$here/corpus/hex_reader"
 echo "run_fuzz: no crash, no sanitizer report"
