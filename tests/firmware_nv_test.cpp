@@ -153,7 +153,9 @@ TEST_F(NvTest, LengthsPastTheBufferAreRefusedAndNothingIsWritten) {
         else EXPECT_LE(*lib.m_nTxLen, 12000) << c.len;
     }
     EXPECT_EQ(lib.SendTcp(flags.data(), 6000), -1);
+    // a length past the buffer is refused before any byte is read
     EXPECT_EQ(lib.SendTcp(plain.data(), 100000), -1);
+    EXPECT_EQ(lib.SendTcp(plain.data(), INT_MAX), -1);
     EXPECT_EQ(lib.SendTcp(plain.data(), 133), (int)oracleFrame(std::string(133, '\0')).size());
     ASSERT_TRUE(peer.waitBytes(1, 5s));
     EXPECT_EQ(peer.received(), oracleFrame(std::string(133, '\0')));

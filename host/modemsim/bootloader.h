@@ -134,7 +134,6 @@ private:
     std::chrono::steady_clock::time_point switchAt_;
     std::chrono::steady_clock::time_point plugAt_;
     bool plugDue_ = false;
-    bool leaveDue_ = false;
     std::vector<Pending> pending_;
 
     bool silent_ = false;

@@ -149,6 +149,12 @@ extern "C" {
 int ComputeTxCRC(const unsigned char *bytes, int len) {
     m_nTxLen = 0;
     if (len < 0 || (bytes == nullptr && len > 0)) return -1;
+    // every byte takes at least one place, the CRC two and the flag one:
+    // a length past that is refused before the bytes are even read
+    if (len > (int)sizeof(m_pTxBuf) - 3) {
+        RIL_LOGE("NV frame of %d bytes does not fit the %d-byte buffer", len, (int)sizeof(m_pTxBuf));
+        return -1;
+    }
     unsigned short crc = 0xFFFF;
     int k = 0;
     bool fits = true;
