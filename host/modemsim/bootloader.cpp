@@ -280,54 +280,13 @@ std::string Bootloader::describe() const {
 // --- ports -------------------------------------------------------------------------
 
 bool Bootloader::openPty(Pty &p, const std::string &tty) {
-    int m = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m < 0) return false;
-    char name[128];
-    if (grantpt(m) != 0 || unlockpt(m) != 0 || ptsname_r(m, name, sizeof name) != 0) {
-        close(m);
-        return false;
-    }
-    // our own slave descriptor keeps the master from seeing a hang-up while
-    // the host has the port closed
-    int s = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (s < 0) {
-        close(m);
-        return false;
-    }
-    struct termios t;
-    if (tcgetattr(s, &t) == 0) {
-        cfmakeraw(&t);
-        tcsetattr(s, TCSANOW, &t);
-    }
-    fcntl(m, F_SETFL, fcntl(m, F_GETFL) | O_NONBLOCK);
     p = Pty();
-    p.master = m;
-    p.slave = s;
-    std::string dir = sysroot_ + "/dev";
-    mkdir(dir.c_str(), 0755);
-    p.link = dir + "/" + tty;
-    unlink(p.link.c_str());
-    if (symlink(name, p.link.c_str()) != 0) {
-        // still served; the host just cannot find it
-    }
-    return true;
+    return openPtyLink(sysroot_ + "/dev/" + tty, &p);
 }
 
 void Bootloader::closePty(Pty &p) {
-    if (!p.link.empty()) unlink(p.link.c_str());
-    if (p.slave >= 0) close(p.slave);
-    if (p.master >= 0) close(p.master);
-    p = Pty();
-}
-
-void Bootloader::writeNow(Pty &p, const std::string &bytes) {
-    size_t off = 0;
-    while (p.master >= 0 && off < bytes.size()) {
-        ssize_t n = write(p.master, bytes.data() + off, bytes.size() - off);
-        if (n > 0) off += static_cast<size_t>(n);
-        else if (n < 0 && errno == EINTR) continue;
-        else break;  // nobody reads and the terminal is full
-    }
+    closePtyLink(&p);
+    p.in.clear();
 }
 
 void Bootloader::run() {
@@ -349,25 +308,9 @@ void Bootloader::run() {
             if (switching_) consider(switchAt_);
             if (plugDue_) consider(plugAt_);
         }
-        struct pollfd pfd[3];
-        nfds_t n = 0;
-        pfd[n++] = {wakeRead_, POLLIN, 0};
-        int diagIdx = -1, dlIdx = -1;
-        if (diagFd >= 0) {
-            diagIdx = static_cast<int>(n);
-            pfd[n++] = {diagFd, POLLIN, 0};
-        }
-        if (dlFd >= 0) {
-            dlIdx = static_cast<int>(n);
-            pfd[n++] = {dlFd, POLLIN, 0};
-        }
-        int r = poll(pfd, n, timeoutMs);
+        short ev[2];
+        int r = pollPorts(wakeRead_, diagFd, dlFd, timeoutMs, ev);
         if (r < 0 && errno != EINTR) return;
-        if (r > 0 && (pfd[0].revents & POLLIN)) {
-            char buf[64];
-            while (read(wakeRead_, buf, sizeof buf) > 0) {
-            }
-        }
 
         std::unique_lock<std::mutex> g(mu_);
         if (stop_) return;
@@ -376,7 +319,7 @@ void Bootloader::run() {
         while (!pending_.empty() && pending_.front().at <= now) {
             Pending p = pending_.front();
             pending_.erase(pending_.begin());
-            writeNow(p.download ? dl_ : diag_, p.bytes);
+            writeAllTo((p.download ? dl_ : diag_).master, p.bytes);
         }
         if (switching_ && switchAt_ <= now) {
             switching_ = false;
@@ -393,13 +336,13 @@ void Bootloader::run() {
             if (download_) plugDownloadLocked();
         }
         bool hangup = false;
-        if (r > 0 && diagIdx >= 0 && pfd[diagIdx].revents && diag_.master == diagFd) {
+        if (ev[0] && diag_.master == diagFd) {
             readPort(diag_, false);
-            hangup = hangup || !(pfd[diagIdx].revents & POLLIN);
+            hangup = hangup || !(ev[0] & POLLIN);
         }
-        if (r > 0 && dlIdx >= 0 && pfd[dlIdx].revents && dl_.master == dlFd) {
+        if (ev[1] && dl_.master == dlFd) {
             readPort(dl_, true);
-            hangup = hangup || !(pfd[dlIdx].revents & POLLIN);
+            hangup = hangup || !(ev[1] & POLLIN);
         }
         if (hangup) {
             g.unlock();
@@ -547,7 +490,7 @@ void Bootloader::answerLocked(const std::string &body, bool download) {
         wake();
         return;
     }
-    writeNow(download ? dl_ : diag_, frame);
+    writeAllTo((download ? dl_ : diag_).master, frame);
 }
 
 void Bootloader::nakLocked(int reason) {

@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "pty_link.h"
 #include "usb_tree.h"
 
 namespace modemsim {
@@ -94,10 +95,7 @@ public:
     std::string describe() const;  // one line per item, for the control language
 
 private:
-    struct Pty {
-        int master = -1;
-        int slave = -1;
-        std::string link;
+    struct Pty : PtyLink {
         std::string in;  // bytes since the last flag
     };
     struct Pending {
@@ -117,7 +115,6 @@ private:
     void answerLocked(const std::string &body, bool download);
     void ackLocked() { answerLocked(std::string(1, '\x02'), true); }
     void nakLocked(int reason);
-    void writeNow(Pty &p, const std::string &bytes);
     void plugDownloadLocked();
     void dropDownloadLocked();
 
