@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -257,6 +258,65 @@ TEST_F(FlashTest, DiagnosticPortAnswersEveryNvWrite) {
     ASSERT_TRUE(boot().waitNvWrites(1, 5s));
     EXPECT_EQ(boot().nvWrites()[0].item, 2537);
     EXPECT_EQ(boot().nvWrites()[0].value, request.substr(3, 128));
+}
+
+// all bytes through a blocking descriptor of its own
+bool writeBlocking(const std::string &path, const std::string &bytes) {
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    size_t off = 0;
+    while (off < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + off, bytes.size() - off);
+        if (n <= 0) break;
+        off += static_cast<size_t>(n);
+    }
+    close(fd);
+    return off == bytes.size();
+}
+
+TEST_F(FlashTest, ControlLanguageAndHostileBytes) {
+    struct Case {
+        const char *line;
+        bool ok;
+    } cases[] = {
+        {"bootloader refuse 3", true},   {"bootloader delay 20", true},  {"bootloader silent on", true},
+        {"bootloader silent off", true}, {"bootloader clear", true},     {"bootloader refuse -1", false},
+        {"bootloader refuse x", false},  {"bootloader delay", false},    {"bootloader silent", false},
+        {"bootloader frobnicate", false}, {"bootloader delay 99999999999", false},
+    };
+    for (const Case &c : cases) {
+        std::string reply = module->control(c.line);
+        EXPECT_EQ(reply.rfind("OK") == reply.size() - 2, c.ok) << c.line << ": " << reply;
+    }
+    EXPECT_NE(module->control("bootloader state").find("mode normal"), std::string::npos);
+    boot().setAnswerDelay(0ms);
+    boot().refuseFrame(0);
+    // junk on the diagnostic port: frames that are no frames, a run far too
+    // long, escapes at the end; the port still takes an NV write after it
+    std::string junk = std::string(70000, '\x11') + "\x7e\x7d\x7e\x7e\x27\x7e" + randomBytes(5000, 13) + "\x7e";
+    ASSERT_TRUE(writeBlocking(sysroot + "/dev/ttyUSB1", junk));
+    ASSERT_EQ(openport_path("/dev/ttyUSB1"), 0);
+    std::string request(133, '\0');
+    request[0] = 0x27;
+    request[1] = static_cast<char>(0xF0);
+    request[2] = 0x09;
+    std::string raw(1, '\x7e');
+    raw += request;
+    unsigned short crc = crc_update(reinterpret_cast<const unsigned char *>(request.data()), 133);
+    raw += static_cast<char>(crc & 0xFF);
+    raw += static_cast<char>(crc >> 8);
+    std::vector<unsigned char> frame(2 * raw.size() + 3);
+    int n = convert_find(frame.data(), reinterpret_cast<const unsigned char *>(raw.data()), 135);
+    EXPECT_EQ(Write(frame.data(), n), n);
+    ASSERT_TRUE(boot().waitNvWrites(1, 10s));
+    EXPECT_EQ(boot().nvWrites().back().item, 2544);
+    closeport();
+    // and on the download port
+    enterDownload();
+    ASSERT_TRUE(writeBlocking(sysroot + "/dev/ttyUSB0", junk));
+    std::string hex = programmerFile(randomBytes(2000, 14));
+    EXPECT_EQ(writehex_path(hex.c_str()), 0);
+    EXPECT_EQ(boot().programmer().size(), 2000u);
 }
 
 // the host program, start to end, against the simulated module

@@ -218,6 +218,7 @@ put('aftereof', lf + ':00000001FF\n')
 put('cronly', lf.replace('\n', '\r'))
 put('blank', '\n'.join(lines[:3] + [''] + lines[3:]) + '\n')
 put('empty', '')
+put('long', '\n'.join(lines[:2] + [':' + 'F' * 600] + lines[2:]) + '\n')
 put('type', '\n'.join(lines[:2] + [':00000006FA'] + lines[2:]) + '\n')
 gap = IntelHex(); gap.frombytes(data[:100], offset=ADDR); gap.frombytes(data[200:], offset=ADDR + 200)
 buf = io.StringIO(); gap.write_hex_file(buf); put('gap', buf.getvalue())
@@ -243,7 +244,7 @@ print(hx(data))
     f.frames = fwtest::bytesOfHex(framesHex);
     f.data = fwtest::bytesOfHex(dataHex);
     for (const char *v : {"lf", "crlf", "lower", "noeol", "short", "checksum", "nothex", "noeof", "aftereof",
-                          "cronly", "blank", "empty", "type", "gap", "order"})
+                          "cronly", "blank", "empty", "type", "gap", "order", "long"})
         f.files[v] = dir + "/" + v + ".hex";
     return f;
 }
@@ -293,7 +294,7 @@ TEST_F(DownloadTest, BrokenProgrammerFilesAreRefusedWholeWithNothingSent) {
         {"short", "byte count"}, {"checksum", "checksum"}, {"nothex", "hex digit"},
         {"noeof", "end-of-file"}, {"aftereof", "after the end-of-file"}, {"cronly", ""},
         {"blank", "empty line"}, {"empty", ""}, {"type", "record type"}, {"gap", "gap"},
-        {"order", "back"},
+        {"order", "back"}, {"long", "too long"},
     };
     for (const Case &c : cases) {
         std::string out = fwtest::captureStdout([&] { EXPECT_EQ(writehex_path(hex.files[c.variant].c_str()), -1); });
@@ -362,6 +363,33 @@ TEST_F(DownloadTest, ImageFailsOnAMissingOrNegativeAnswer) {
     g_download_answer_wait_ms = 100;
     out = fwtest::captureStdout([&] { EXPECT_EQ(writembnfile(path.c_str()), -1); });
     EXPECT_NE(out.find("refused"), std::string::npos) << out;
+}
+
+TEST_F(DownloadTest, GarbageAnswersAreNoAcknowledgement) {
+    HexFixture hex = makeHexFiles(root.path(), 500, 0x100000);
+    ASSERT_FALSE(hex.frames.empty());
+    std::string image = file("amss.mbn", randomBytes(2048, 9));
+    const unsigned char hdr[2] = {1, 2};
+    g_download_answer_wait_ms = 10;
+    open();
+    struct Case {
+        const char *what;
+        std::string answer;
+    } cases[] = {
+        {"ack with a bad CRC", std::string("\x7e\x02\x6a\xd4\x7e", 5)},
+        {"ack cut short", std::string("\x7e\x02\x6a", 3)},
+        {"escape at the end", std::string("\x7e\x02\x7d\x7e", 4)},
+        {"line noise", std::string(2000, '\x55')},
+        {"AT text", "\r\nOK\r\n"},
+    };
+    for (const Case &c : cases) {
+        peer.answerFrames(c.answer);
+        EXPECT_EQ(writembnfile(image.c_str()), -1) << c.what;
+        EXPECT_EQ(writehdfile(image.c_str(), hdr), -1) << c.what;
+    }
+    // the programmer's answer must hold the acknowledgement itself
+    peer.answerFrames(std::string("\x7e\x02\x6a\xd4\x7e", 5));
+    EXPECT_EQ(writehex_path(hex.files["lf"].c_str()), -1);
 }
 
 TEST_F(DownloadTest, HeaderFileIsOneFrameBehindItsTwoBytes) {
