@@ -258,18 +258,16 @@ int main(int argc, char **argv) {
     std::string programmer = absolute(o.programmer);
     if (programmer.empty()) return failed("cannot read the programmer " + o.programmer);
     {
-        FILE *f = fopen(programmer.c_str(), "rb");
-        std::string text;
-        char buf[4096];
-        size_t n;
-        while (f != nullptr && (n = fread(buf, 1, sizeof buf, f)) > 0 && text.size() < 32u * 1024 * 1024)
-            text.append(buf, n);
-        if (f != nullptr) fclose(f);
-        ril_download::HexImage image;
-        std::string why;
-        if (!ril_download::ParseIntelHex(text.data(), text.size(), &image, &why))
-            return failed(o.programmer + ": not a sound Intel HEX file (" + why + "); nothing sent");
-        printf("programmer %s: %zu bytes at 0x%X\n", o.programmer.c_str(), image.data.size(), image.address);
+        // checked where it is, before the sysroot applies to anything
+        char why[160];
+        unsigned int address = 0;
+        long bytes = inFolder(programmer, [&](const char *name) {
+            return (int)checkhexfile(name, &address, why, (int)sizeof why);
+        });
+        if (bytes < 0)
+            return failed(o.programmer + ": not a sound Intel HEX file (" + (why[0] ? why : "cannot read it") +
+                          "); nothing sent");
+        printf("programmer %s: %ld bytes at 0x%X\n", o.programmer.c_str(), bytes, address);
     }
     std::vector<Step> steps = o.steps;
     for (Step &s : steps) {

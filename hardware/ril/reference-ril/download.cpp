@@ -317,6 +317,36 @@ void SplitAnswerFrames(std::vector<unsigned char> *pending, const unsigned char 
 
 }  // namespace ril_download
 
+namespace {
+
+// The programmer's text, read whole and parsed; false with the reason (empty
+// when the file does not open)
+bool loadProgrammer(const char *path, ril_download::HexImage *image, std::string *why) {
+    why->clear();
+    FILE *f = path != nullptr ? openFile(path) : nullptr;
+    if (f == nullptr) return false;
+    std::string text;
+    char chunk[4096];
+    size_t r;
+    bool tooBig = false;
+    while ((r = fread(chunk, 1, sizeof(chunk), f)) > 0) {
+        if ((long)(text.size() + r) > kMaxHexFile) {
+            tooBig = true;
+            break;
+        }
+        text.append(chunk, r);
+    }
+    bool readError = ferror(f) != 0;
+    fclose(f);
+    if (tooBig || readError) {
+        *why = tooBig ? "file too large" : "read error";
+        return false;
+    }
+    return ril_download::ParseIntelHex(text.data(), text.size(), image, why);
+}
+
+}  // namespace
+
 extern "C" {
 
 int set_opt(void) {
@@ -495,33 +525,22 @@ void debug(const char *title, const unsigned char *buf, int len, int number) {
     printf("[%s:%d %d]\n", title != nullptr ? title : "", len, number);
 }
 
-int writehex_path(const char *path) {
-    FILE *f = path != nullptr ? openFile(path) : nullptr;
-    if (f == nullptr) {
-        printf("Open HexFile Error!\n");
-        return -1;
-    }
-    std::string text;
-    char chunk[4096];
-    size_t r;
-    bool tooBig = false;
-    while ((r = fread(chunk, 1, sizeof(chunk), f)) > 0) {
-        if ((long)(text.size() + r) > kMaxHexFile) {
-            tooBig = true;
-            break;
-        }
-        text.append(chunk, r);
-    }
-    bool readError = ferror(f) != 0;
-    fclose(f);
-    if (tooBig || readError) {
-        printf("%s: %s, nothing sent\n", kProgrammerName, tooBig ? "file too large" : "read error");
-        return -1;
-    }
+long checkhexfile(const char *path, unsigned int *address, char *reason, int reasonlen) {
     ril_download::HexImage image;
     std::string why;
-    if (!ril_download::ParseIntelHex(text.data(), text.size(), &image, &why)) {
-        printf("%s: %s, nothing sent\n", kProgrammerName, why.c_str());
+    bool ok = loadProgrammer(path, &image, &why);
+    if (reason != nullptr && reasonlen > 0) snprintf(reason, (size_t)reasonlen, "%s", ok ? "" : why.c_str());
+    if (!ok) return -1;
+    if (address != nullptr) *address = image.address;
+    return (long)image.data.size();
+}
+
+int writehex_path(const char *path) {
+    ril_download::HexImage image;
+    std::string why;
+    if (!loadProgrammer(path, &image, &why)) {
+        if (why.empty()) printf("Open HexFile Error!\n");
+        else printf("%s: %s, nothing sent\n", kProgrammerName, why.c_str());
         return -1;
     }
     const long total = (long)image.data.size();

@@ -64,6 +64,10 @@ int Issendpass(const unsigned char *expected, int n);
 /* sends the frame up to retries + 1 times until it is acknowledged: 0 or -1 */
 int SendSyncCmd(const unsigned char *frame, int len, const unsigned char *expected, int n, int retries);
 
+/* Reads and checks an Intel HEX programmer without sending anything: the
+ * number of data bytes (the first one's address in *address), or -1 with a
+ * one-line reason in reason (reasonlen bytes, terminated). */
+long checkhexfile(const char *path, unsigned int *address, char *reason, int reasonlen);
 /* the programmer "NPRG6270.hex" from the working directory */
 int writehex(void);
 /* the same from a given Intel HEX file */
@@ -91,10 +95,13 @@ extern download_progress_fn g_download_progress;
 #include <string>
 #include <vector>
 
+/* helpers of the download unit, for its tests and fuzzer; not exported */
+#define RIL_DOWNLOAD_HIDDEN __attribute__((visibility("hidden")))
+
 namespace ril_download {
 
 /* The contents of an Intel HEX file: one contiguous run of data. */
-struct HexImage {
+struct RIL_DOWNLOAD_HIDDEN HexImage {
     uint32_t address = 0;
     std::vector<unsigned char> data;
 };
@@ -105,17 +112,17 @@ struct HexImage {
  * checksums, an end-of-file record last, data in one run without gaps or
  * overlaps. On failure returns false with a one-line reason naming the line.
  */
-bool ParseIntelHex(const char *text, size_t len, HexImage *out, std::string *error);
+RIL_DOWNLOAD_HIDDEN bool ParseIntelHex(const char *text, size_t len, HexImage *out, std::string *error);
 
 /* One answer frame from the module, unescaped, without its CRC. */
-struct AnswerFrame {
+struct RIL_DOWNLOAD_HIDDEN AnswerFrame {
     std::vector<unsigned char> body;
     bool crcOk = false;
 };
 
 /* Cuts module bytes into frames at 0x7E flags. Bytes after the last flag stay
  * in *pending for the next call; a run longer than the limit is dropped. */
-void SplitAnswerFrames(std::vector<unsigned char> *pending, const unsigned char *bytes, size_t len,
+RIL_DOWNLOAD_HIDDEN void SplitAnswerFrames(std::vector<unsigned char> *pending, const unsigned char *bytes, size_t len,
                        std::vector<AnswerFrame> *out);
 
 }  // namespace ril_download
