@@ -320,8 +320,8 @@ TEST_F(FlashTest, ControlLanguageAndHostileBytes) {
 }
 
 // the host program, start to end, against the simulated module
-std::string runTool(const std::vector<std::string> &args, int *status) {
-    std::string cmd = std::string(RIL_BUILD_DIR) + "/bin/ril-flash";
+std::string runTool(const std::vector<std::string> &args, int *status, const std::string &env = "") {
+    std::string cmd = env + std::string(RIL_BUILD_DIR) + "/bin/ril-flash";
     for (const auto &a : args) cmd += " '" + a + "'";
     cmd += " 2>&1";
     FILE *p = popen(cmd.c_str(), "r");
@@ -362,7 +362,21 @@ TEST_F(FlashTest, FlashProgramFlashesAndSaysSo) {
     out = runTool({"--port", "/dev/ttyUSB1", "--programmer", sysroot + "/firmware/bad.hex"}, &status);
     EXPECT_EQ(status, 1) << out;
     EXPECT_NE(out.find("flash FAILED"), std::string::npos) << out;
+    EXPECT_NE(out.find("bad checksum"), std::string::npos) << out;
     EXPECT_FALSE(boot().downloadMode());
+
+    // a bootloader that never answers: the start request fails, clearly
+    boot().setSilent(true);
+    out = runTool({"--port", "/dev/ttyUSB1", "--programmer", sysroot + hex, "--answer-wait", "20"}, &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("flash FAILED: no answer to the start request"), std::string::npos) << out;
+
+    // a port that is not there (tried 10 times, 3 s apart: the clock runs faster)
+    boot().leave();
+    ASSERT_TRUE(boot().waitDownloadMode(false, 5s));
+    out = runTool({"--port", "/dev/ttyUSB7", "--programmer", sysroot + hex}, &status, "RIL_TIME_SCALE=100 ");
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("flash FAILED: cannot open /dev/ttyUSB7"), std::string::npos) << out;
 }
 
 }  // namespace
