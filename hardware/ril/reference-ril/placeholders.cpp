@@ -6,12 +6,9 @@
 #include "ril_families.h"
 #include "ril_log.h"
 #include "ril_sim.h"
+#include "ril_unsol_simnet.h"
 
 extern "C" {
-
-// network selection
-int getmodeconfig(void) { return -1; }
-RIL_RadioCapability RadioCapability;
 
 // SMS stores and unread-message readers
 void initSmsStore_cdma(void) {}
@@ -19,9 +16,6 @@ void initSmsList_wcdma(void) {}
 void initSmsList_lte(void) {}
 void GetUnReadSMS(void *) {}
 void loop_lte_callback(void *) {}
-
-// SIM files
-void writeRuimFiles(void *) {}
 
 // PPP dialer: stopping pppd (weak, so the dialer's own definition wins)
 __attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
@@ -38,17 +32,22 @@ void WCheckDataStatus(void *) {}
 void LteCheckDataStatus(void *) {}
 
 // unsolicited lines: logged only
-void onUnsolicited_cdma(const char *s, const char *) { RILDEBUG("onUnsolicited: %s", s ? s : ""); }
-// (WCDMA and LTE: the SIM card lines already lead to their handlers)
-void onUnsolicited_wcdma(const char *s, const char *) {
+void onUnsolicited_cdma(const char *s, const char *pdu) {
     RILDEBUG("onUnsolicited: %s", s ? s : "");
+    if (s_radio_state_cdma != RADIO_STATE_UNAVAILABLE) simnet_onUnsolicited_cdma(s, pdu);
+}
+// (WCDMA and LTE: the SIM card lines already lead to their handlers)
+void onUnsolicited_wcdma(const char *s, const char *pdu) {
+    RILDEBUG("onUnsolicited: %s", s ? s : "");
+    if (s_radio_state_wcdma != RADIO_STATE_UNAVAILABLE && simnet_onUnsolicited_wcdma(s, pdu)) return;
     if (strStartsWith(s, "^SIMC"))
         RIL_requestTimedCallback_wcdma(onSimCardChange_wcdma, nullptr, nullptr);
     else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE"))
         RIL_requestTimedCallback_wcdma(OnSimCardRemove_wcdma, nullptr, nullptr);
 }
-void onUnsolicited_lte(const char *s, const char *) {
+void onUnsolicited_lte(const char *s, const char *pdu) {
     RILDEBUG("onUnsolicited: %s", s ? s : "");
+    if (s_radio_state_lte != RADIO_STATE_UNAVAILABLE && simnet_onUnsolicited_lte(s, pdu)) return;
     if (strStartsWith(s, "^SIMC"))
         RIL_requestTimedCallback_lte(onSimCardChange_lte, nullptr, nullptr);
     else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE") && !s_is9X07)

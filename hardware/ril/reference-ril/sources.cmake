@@ -10,12 +10,17 @@ set(RIL_LIBRARY_SOURCES
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_facility.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
+  ril_network_select.cpp
   ril_radio_power.cpp
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
+  ril_sim_io.cpp
+  ril_unsol_simnet.cpp
+  ril_vendor.cpp
   usb_discovery.cpp
 )
