@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the AT-line fuzz target with clang (libFuzzer, AddressSanitizer,
+# Builds the AT-line fuzz target and the SIM file / operator list target with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) in its own build directory and runs it for a
 # bounded time over the seed corpus. Any crash or sanitizer report fails.
 # FUZZ_SECONDS overrides the run time (default 60).
@@ -32,4 +32,19 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 "$out/at_lines_fuzz" -max_total_time="$seconds" -max_len=20000 -timeout=10 \
   -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
   "$out/corpus" "$here/corpus/at_lines"
+
+# the SIM file and network selection parsers (FCP conversions, "+COPS=?")
+clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer \
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  -Wall -Wextra -Werror -DRIL_HOST_BUILD=1 -DRIL_VERSION=15 \
+  -I"$lib" -I"$plat/include" \
+  "$here/simnet_parse_fuzz.cpp" "$lib/ril_simnet_parse.cpp" "$lib/at_reply.cpp" "$lib/ril_log.cpp" \
+  "$plat/host_log.cpp" "$plat/host_env.cpp" \
+  -lpthread -o "$out/simnet_parse_fuzz"
+half=$(( seconds / 2 > 5 ? seconds / 2 : 5 ))
+mkdir -p "$out/corpus-simnet"
+echo "run_fuzz: running the SIM file and operator list fuzzer for ${half}s"
+"$out/simnet_parse_fuzz" -max_total_time="$half" -max_len=4096 -timeout=10 \
+  -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
+  "$out/corpus-simnet" "$here/corpus/simnet_parse"
 echo "run_fuzz: no crash, no sanitizer report"

@@ -69,6 +69,11 @@ int ril_rru_record_fix(char *response);
 /* the RUIM preset writes, 30 s after the CDMA card became ready */
 void PresetRuimFiles(void *param);
 
+/* The conversion behind usim2sim: writes the 30 lower-case characters into
+ * buf (cap at least 31) and points the answer at it; 1 when converted, 0
+ * when the answer was left as it is (or emptied to none). */
+int ril_usim_to_sim(RIL_SIM_IO_Response *resp, char *buf, size_t cap);
+
 /* hex digits only, even length, at most maxlen characters */
 int ril_is_hex_text(const char *s, size_t maxlen);
 

@@ -20,6 +20,7 @@ set(RIL_LIBRARY_SOURCES
   ril_signal.cpp
   ril_sim.cpp
   ril_sim_io.cpp
+  ril_simnet_parse.cpp
   ril_unsol_simnet.cpp
   ril_vendor.cpp
   usb_discovery.cpp
