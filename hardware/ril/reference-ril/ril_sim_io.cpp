@@ -77,7 +77,7 @@ void iccidFromQccid(const char *cmd, char *out, size_t cap) {
         char *text = nullptr;
         if (at_tok_start(&line) >= 0 && at_tok_nextstr(&line, &text) >= 0 && text != nullptr) {
             size_t n = strlen(text);
-            if (n % 2 == 0 && n < cap && ril_is_hex_text(text, cap - 1)) {
+            if (n > 0 && n % 2 == 0 && n < cap && ril_is_hex_text(text, cap - 1)) {
                 for (size_t i = 0; i < n; i += 2) {
                     out[i] = text[i + 1];
                     out[i + 1] = text[i];
