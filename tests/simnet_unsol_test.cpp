@@ -9,6 +9,7 @@
 #include "ril_log.h"
 #include "ril_network.h"
 #include "ril_unsol_simnet.h"
+#include "ril_unsolicited.h"
 #include "ril_vendor.h"
 #include "simnet_rig.h"
 

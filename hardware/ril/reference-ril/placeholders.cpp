@@ -6,7 +6,6 @@
 #include "ril_families.h"
 #include "ril_log.h"
 #include "ril_sim.h"
-#include "ril_unsol_simnet.h"
 
 extern "C" {
 
@@ -30,29 +29,6 @@ void GetPPPServiceName(void) {}
 void CheckDataStatus(void *) {}
 void WCheckDataStatus(void *) {}
 void LteCheckDataStatus(void *) {}
-
-// unsolicited lines: logged only
-void onUnsolicited_cdma(const char *s, const char *pdu) {
-    RILDEBUG("onUnsolicited: %s", s ? s : "");
-    if (s_radio_state_cdma != RADIO_STATE_UNAVAILABLE) simnet_onUnsolicited_cdma(s, pdu);
-}
-// (WCDMA and LTE: the SIM card lines already lead to their handlers)
-void onUnsolicited_wcdma(const char *s, const char *pdu) {
-    RILDEBUG("onUnsolicited: %s", s ? s : "");
-    if (s_radio_state_wcdma != RADIO_STATE_UNAVAILABLE && simnet_onUnsolicited_wcdma(s, pdu)) return;
-    if (strStartsWith(s, "^SIMC"))
-        RIL_requestTimedCallback_wcdma(onSimCardChange_wcdma, nullptr, nullptr);
-    else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE"))
-        RIL_requestTimedCallback_wcdma(OnSimCardRemove_wcdma, nullptr, nullptr);
-}
-void onUnsolicited_lte(const char *s, const char *pdu) {
-    RILDEBUG("onUnsolicited: %s", s ? s : "");
-    if (s_radio_state_lte != RADIO_STATE_UNAVAILABLE && simnet_onUnsolicited_lte(s, pdu)) return;
-    if (strStartsWith(s, "^SIMC"))
-        RIL_requestTimedCallback_lte(onSimCardChange_lte, nullptr, nullptr);
-    else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE") && !s_is9X07)
-        RIL_requestTimedCallback_lte(OnSimCardRemove_lte, nullptr, nullptr);
-}
 
 // AT commands from the event plug-in go through the AT service's filter
 int event_atfunc(const char *cmd) { return at_send_single_command(cmd); }

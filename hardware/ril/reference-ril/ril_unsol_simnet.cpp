@@ -1,7 +1,7 @@
 // Unsolicited lines of the SIM, network and vendor areas: NITZ time,
 // registration and mode changes, the SIM-ready and SIM-state lines, the
 // CDMA GPS download lines, and the lines every family ignores. Each line
-// has its own function, called by the family's chain of line prefixes.
+// has its own row handler in the family's table of line prefixes.
 #include "ril_unsol_simnet.h"
 
 #include <stdlib.h>
@@ -12,6 +12,7 @@
 #include "ril_log.h"
 #include "ril_network.h"
 #include "ril_sim.h"
+#include "ril_unsolicited.h"
 #include "ril_vendor.h"
 
 // the tick of the last call line other than a call end (kept by the call lines)
@@ -53,25 +54,23 @@ void simReady(UnsolFn unsol) {
 
 }  // namespace
 
-extern "C" void onNitz_cdma(const char *line, const char *) { nitz(line, RIL_onUnsolicitedResponse_cdma, false); }
-extern "C" void onNitz_wcdma(const char *line, const char *) { nitz(line, RIL_onUnsolicitedResponse_wcdma, true); }
-extern "C" void onNitz_lte(const char *line, const char *) { nitz(line, RIL_onUnsolicitedResponse_lte, true); }
+extern "C" void onUnsolNitz_cdma(const char *line, const char *) { nitz(line, RIL_onUnsolicitedResponse_cdma, false); }
+extern "C" void onUnsolNitz_wcdma(const char *line, const char *) { nitz(line, RIL_onUnsolicitedResponse_wcdma, true); }
+extern "C" void onUnsolNitz_lte(const char *line, const char *) { nitz(line, RIL_onUnsolicitedResponse_lte, true); }
 
-extern "C" void onIgnoredLine(const char *, const char *) {}
-
-extern "C" void onRegLine_cdma(const char *, const char *) {
+extern "C" void onUnsolNetworkChanged_cdma(const char *, const char *) {
     RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
 }
 
-extern "C" void onSimState_cdma(const char *, const char *) {
+extern "C" void onUnsolSimState_cdma(const char *, const char *) {
     struct timeval delay = {1, 0};
     RIL_requestTimedCallback_cdma(pollSIMState_cdma, nullptr, &delay);
 }
 
-extern "C" void onSimReady_wcdma(const char *, const char *) { simReady(RIL_onUnsolicitedResponse_wcdma); }
-extern "C" void onSimReady_lte(const char *, const char *) { simReady(RIL_onUnsolicitedResponse_lte); }
+extern "C" void onUnsolSimReady_wcdma(const char *, const char *) { simReady(RIL_onUnsolicitedResponse_wcdma); }
+extern "C" void onUnsolSimReady_lte(const char *, const char *) { simReady(RIL_onUnsolicitedResponse_lte); }
 
-extern "C" void onModeLine_cdma(const char *line, const char *) {
+extern "C" void onUnsolMode_cdma(const char *line, const char *) {
     s_canreport_network = 0;
     char *copy = strdup(line);
     int mode = 0;
@@ -96,11 +95,11 @@ extern "C" void onModeLine_cdma(const char *line, const char *) {
     RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
 }
 
-extern "C" void onModeLine_wcdma(const char *, const char *) {
+extern "C" void onUnsolMode_wcdma(const char *, const char *) {
     if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
 }
 
-extern "C" void onModeLine_lte(const char *, const char *) {
+extern "C" void onUnsolMode_lte(const char *, const char *) {
     if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
     // a mode change right after a call: ask for the registration again later
     if ((unsigned int)(GetTickCount() - G_Callendtime) <= 4999u) {
@@ -109,12 +108,12 @@ extern "C" void onModeLine_lte(const char *, const char *) {
     }
 }
 
-extern "C" void onGpsNetDone_cdma(const char *, const char *) {
+extern "C" void onUnsolGpsNetDone_cdma(const char *, const char *) {
     struct timeval delay = {2, 1};
     RIL_requestTimedCallback_cdma(RestartGps_cdma, nullptr, &delay);
 }
 
-extern "C" void onGpsDownloadDone_cdma(const char *, const char *) {
+extern "C" void onUnsolGpsDownloadDone_cdma(const char *, const char *) {
     s_gpsdownload = 1;
     if (g_companyid == 99) {
         s_gpstracking = 0;
@@ -123,48 +122,3 @@ extern "C" void onGpsDownloadDone_cdma(const char *, const char *) {
     struct timeval delay = {2, 1};
     RIL_requestTimedCallback_cdma(RestartGps_cdma, nullptr, &delay);
 }
-
-/* ------------------------------------------------------------------ */
-/* The rows of these areas, in each family's order                      */
-/* ------------------------------------------------------------------ */
-
-namespace {
-
-struct Row {
-    const char *prefix;
-    void (*handle)(const char *, const char *);
-};
-
-const Row kRowsCdma[] = {
-    {"%CTZV:", onNitz_cdma},        {"+CREG:", onRegLine_cdma},        {"+CGREG:", onRegLine_cdma},
-    {"^HRSSILVL:", onIgnoredLine},  {"+GCSQ", onIgnoredLine},          {"^SIMST:", onSimState_cdma},
-    {"^MODE:", onModeLine_cdma},    {"^GPSNETDONE", onGpsNetDone_cdma}, {"^GPSDOLADDONE", onGpsDownloadDone_cdma},
-};
-const Row kRowsWcdma[] = {
-    {"%CTZV:", onNitz_wcdma},
-    {"^RSSI:", onIgnoredLine},
-    {"+CPIN: READY", onSimReady_wcdma},
-    {"^MODE:", onModeLine_wcdma},
-};
-const Row kRowsLte[] = {
-    {"%CTZV:", onNitz_lte},         {"^RSSI:", onIgnoredLine},    {"+CREG:", onIgnoredLine},
-    {"+CGREG:", onIgnoredLine},     {"+CPIN: READY", onSimReady_lte}, {"^MODE:", onModeLine_lte},
-};
-
-template <size_t N>
-int walk(const Row (&rows)[N], const char *line, const char *pdu) {
-    if (line == nullptr) return 0;
-    for (const Row &r : rows) {
-        if (strStartsWith(line, r.prefix)) {
-            r.handle(line, pdu);
-            return 1;
-        }
-    }
-    return 0;
-}
-
-}  // namespace
-
-extern "C" int simnet_onUnsolicited_cdma(const char *line, const char *pdu) { return walk(kRowsCdma, line, pdu); }
-extern "C" int simnet_onUnsolicited_wcdma(const char *line, const char *pdu) { return walk(kRowsWcdma, line, pdu); }
-extern "C" int simnet_onUnsolicited_lte(const char *line, const char *pdu) { return walk(kRowsLte, line, pdu); }

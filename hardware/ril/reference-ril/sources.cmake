@@ -22,6 +22,7 @@ set(RIL_LIBRARY_SOURCES
   ril_sim_io.cpp
   ril_simnet_parse.cpp
   ril_unsol_simnet.cpp
+  ril_unsolicited.cpp
   ril_vendor.cpp
   usb_discovery.cpp
 )
