@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "simnet_control.h"
 #include "simulated_module.h"
 
 namespace modemsim {
@@ -172,7 +173,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\nOK";
+        if (c == "help") return std::string(kHelp) + "\n" + kSimnetControlHelp + "\nOK";
+        if (std::string reply; simnetControl(m, w, &reply)) return reply;
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {

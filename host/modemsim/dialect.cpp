@@ -1,5 +1,7 @@
 #include "dialect.h"
 
+#include "simnet_dialect.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -431,6 +433,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
     const bool exec = !query && !test && !set;
     const Family fam = s.family;
     int e = 0;
+    if (Result r; simnetCommand(s, name, query, test, set, args, fx, &r.lines, &r.final)) return r;
 
     if (name == "+CFUN") {
         if (query) return ok(fmt("+CFUN: %d", s.cfun));
