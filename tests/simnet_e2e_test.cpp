@@ -81,8 +81,12 @@ TEST(SimnetEndToEnd, ScanAndSelectManually) {
     ASSERT_TRUE(r.waitReady());
     json list = r.call("QUERY_AVAILABLE_NETWORKS");
     ASSERT_EQ(error(list), RIL_E_SUCCESS) << list.dump();
-    EXPECT_EQ(list["data"], json({"CHINA MOBILE", "CMCC", "46000", "current", "CHN-UNICOM", "UNICOM", "46001",
-                                  "available", "CHN-CT", "CT", "46011", "forbidden"}));
+    json expected = json::array();
+    for (auto op : {std::vector<std::string>{"CHINA MOBILE", "CMCC", "46000", "current"},
+                    {"CHN-UNICOM", "UNICOM", "46001", "available"},
+                    {"CHN-CT", "CT", "46011", "forbidden"}})
+        expected.push_back({{"longName", op[0]}, {"shortName", op[1]}, {"numeric", op[2]}, {"status", op[3]}});
+    EXPECT_EQ(list["data"], expected);
     EXPECT_EQ(error(r.call("SET_NETWORK_SELECTION_MANUAL 46001")), RIL_E_SUCCESS);
     EXPECT_EQ(r.module.state().net.numeric, "46001");
     EXPECT_EQ(r.module.state().copsMode, 4);
@@ -104,6 +108,9 @@ TEST(SimnetEndToEnd, SimFilesOnUsimAndSimCards) {
     ASSERT_EQ(error(gr), RIL_E_SUCCESS) << gr.dump();
     EXPECT_EQ(gr["data"]["sw1"], 144);
     EXPECT_EQ(gr["data"]["simResponse"], "000001186f3a04000000000000011c");
+    EXPECT_EQ(gr["data"]["getResponse"],
+              json({{"fileSize", 280}, {"fileId", "6F3A"}, {"type", "EF"}, {"structure", "linear fixed"},
+                    {"recordLength", 28}}));
     json iccid = r.call("SIM_IO 176 12258 3F00 0 0 15");
     EXPECT_EQ(iccid["data"]["simResponse"], "98680021436587092143");
     json rec = r.call("SIM_IO 178 28474 3F007F10 1 4 28");
@@ -164,7 +171,11 @@ TEST(SimnetEndToEnd, NitzIsReportedAsTimeReceived) {
     r.module.control("nitz \"24/12/10,10:30:00+32,0\"");
     json n = r.d.waitUnsol(RIL_UNSOL_NITZ_TIME_RECEIVED, 10s);
     ASSERT_TRUE(n.is_object());
-    EXPECT_EQ(n["data"], "24/12/10,10:30:00+32,0");
+    EXPECT_EQ(n["data"]["text"], "24/12/10,10:30:00+32,0");
+    // the console reads the time and the zone in quarter hours
+    EXPECT_EQ(n["data"]["time"], "2024-12-10T10:30:00");
+    EXPECT_EQ(n["data"]["zoneMinutes"], 480);
+    EXPECT_EQ(n["data"]["dst"], 0);
 }
 
 TEST(SimnetEndToEnd, GpsDownloadRestartsTheReceiver) {
