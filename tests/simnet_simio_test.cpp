@@ -410,3 +410,24 @@ TEST(RuimPreset, WritesTheThreeCommandsInOrder) {
     PresetRuimFiles(nullptr);
     rig.peer.verify();
 }
+
+TEST(RequestSimIo, CrsmWithPathThroughTheCdmaEnvironment) {
+    Rig rig;
+    rig.peer.expect("AT+CRSM=176,28423,0,0,9,,\"3F007F20\"", {"+CRSM: 144,0,\"084906001032547698\"", "OK"})
+        .expect("AT+CRSM=214,28589,0,0,1,\"0A\",\"3F007F20\"", {"+CME ERROR: 3"});
+    rig.open();
+    RIL_SIM_IO_v6 r = io(176, 0x6F07, "3F007F20", 9);
+    RequestSimIo(RIL_REQUEST_SIM_IO, &r, sizeof(r), riltest::RecordingEnv::token(1));
+    riltest::Completion c;
+    ASSERT_TRUE(rig.rec.waitCompletion(1, c));
+    EXPECT_EQ(c.error, RIL_E_SUCCESS);
+    EXPECT_EQ(rig.simIo(1).text, "084906001032547698");
+    RIL_SIM_IO_v6 u = io(214, 0x6FAD, "3F007F20", 1, "0a");
+    RequestSimIo(RIL_REQUEST_SIM_IO, &u, sizeof(u), riltest::RecordingEnv::token(2));
+    ASSERT_TRUE(rig.rec.waitCompletion(2, c));
+    EXPECT_EQ(c.error, RIL_E_GENERIC_FAILURE);
+    RequestSimIo(RIL_REQUEST_SIM_IO, nullptr, 0, riltest::RecordingEnv::token(3));
+    ASSERT_TRUE(rig.rec.waitCompletion(3, c));
+    EXPECT_EQ(c.error, RIL_E_GENERIC_FAILURE);
+    rig.peer.verify();
+}
