@@ -15,6 +15,7 @@
 
 #include "simnet_control.h"
 #include "simulated_module.h"
+#include "ussd_dialect.h"
 
 namespace modemsim {
 
@@ -173,7 +174,7 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\n" + kSimnetControlHelp + "\nOK";
+        if (c == "help") return std::string(kHelp) + "\n" + kUssdControlHelp + kSimnetControlHelp + "\nOK";
         if (std::string reply; simnetControl(m, w, &reply)) return reply;
         if (c == "plug") {
             m.plug();
@@ -222,6 +223,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             m.remoteHangup();
         } else if (c == "sms" && w.size() == 2) {
             m.incomingSms(w[1]);
+        } else if (std::string reply; (c == "ussd" || c == "stk") && ussdControl(m, w, &reply)) {
+            return reply;
         } else if (c == "ussd" && w.size() >= 2) {
             m.networkUssd(restAfterWords(line, 1));
         } else if (c == "mute") {

@@ -4,17 +4,22 @@ set(RIL_LIBRARY_SOURCES
   3g_guard.cpp
   at_filter.cpp
   at_link.cpp
+  at_query.cpp
   at_reply.cpp
   module_control.cpp
   placeholders.cpp
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_at_text.cpp
   ril_facility.cpp
+  ril_family.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
   ril_network_select.cpp
+  ril_parsers.cpp
+  ril_profile.cpp
   ril_radio_power.cpp
   ril_registration.cpp
   ril_signal.cpp
@@ -24,5 +29,7 @@ set(RIL_LIBRARY_SOURCES
   ril_unsol_simnet.cpp
   ril_unsolicited.cpp
   ril_vendor.cpp
+  sms_codec.cpp
   usb_discovery.cpp
+  ussd.cpp
 )
