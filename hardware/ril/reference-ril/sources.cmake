@@ -6,7 +6,9 @@ set(RIL_LIBRARY_SOURCES
   at_link.cpp
   at_query.cpp
   at_reply.cpp
+  download.cpp
   module_control.cpp
+  nv_download.cpp
   placeholders.cpp
   reference-ril.cpp
   reference-ril_lte.cpp
