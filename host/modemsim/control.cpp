@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "call_dialect.h"
+#include "simnet_control.h"
 #include "simulated_module.h"
 #include "ussd_dialect.h"
 
@@ -175,7 +176,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + kCallControlHelp + "\n" + kUssdControlHelp + "OK";
+        if (c == "help") return std::string(kHelp) + kCallControlHelp + "\n" + kUssdControlHelp + kSimnetControlHelp + "\nOK";
+        if (std::string reply; simnetControl(m, w, &reply)) return reply;
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {

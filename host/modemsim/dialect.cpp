@@ -2,6 +2,7 @@
 #include "ussd_dialect.h"
 
 #include "call_dialect.h"
+#include "simnet_dialect.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -386,6 +387,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
     if (Result u; ussdCommand(s, cmd, name, args, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     const bool exec = !query && !test && !set;
     int e = 0;
+    if (Result r; simnetCommand(s, name, query, test, set, args, fx, &r.lines, &r.final)) return r;
 
     if (name == "+CFUN") {
         if (query) return ok(fmt("+CFUN: %d", s.cfun));

@@ -28,6 +28,7 @@ struct Effects {
     bool dataMode = false;            // "CONNECT" sent: the port now carries data
     std::vector<std::string> unsolicited;  // lines sent after the reply
     std::vector<Later> later;              // scheduled after the reply
+    int replyDelayMs = 0;             // the reply comes this much later (a network scan)
 };
 
 // A command text prepared for matching: upper case and without blanks

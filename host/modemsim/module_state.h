@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "call_state.h"
+#include "simnet_state.h"
 #include "ussd_state.h"
 
 namespace modemsim {
@@ -94,6 +95,7 @@ struct ModuleState {
     Network net;           // the network the module is attached to (when it can be)
     Identity id;
     CallTable calls;       // the voice calls (call_dialect.h)
+    SimnetState simnet;    // card files, facility locks, visible networks, GPS
 
     // time of the last power-on (plug or reset), for SIM readiness
     std::chrono::steady_clock::time_point poweredOn = std::chrono::steady_clock::now();

@@ -323,6 +323,12 @@ void SimulatedModule::handleCommand(Port which, const std::string &raw) {
     RegView before = regView(st_);
     Effects fx;
     std::vector<std::string> lines = answerCommand(st_, raw, unknownReply_, &fx);
+    if (fx.replyDelayMs > 0) {
+        // a network scan: the answer comes later, the port stays served
+        timers_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(fx.replyDelayMs),
+                           [this, which, lines] { writeLinesLocked(which, lines); }});
+        return;
+    }
     writeLinesLocked(which, lines);
     if (fx.pduPrompt) {
         p.pduMode = true;
