@@ -55,7 +55,4 @@ void onUnsolicited_lte(const char *s, const char *) {
         RIL_requestTimedCallback_lte(OnSimCardRemove_lte, nullptr, nullptr);
 }
 
-// AT commands from the event plug-in go through the AT service's filter
-int event_atfunc(const char *cmd) { return at_send_single_command(cmd); }
-
 }  // extern "C"

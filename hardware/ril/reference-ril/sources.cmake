@@ -5,6 +5,7 @@ set(RIL_LIBRARY_SOURCES
   at_filter.cpp
   at_link.cpp
   at_reply.cpp
+  at_service.cpp
   module_control.cpp
   placeholders.cpp
   reference-ril.cpp
