@@ -1,0 +1,3 @@
+# The AT service, its host binder layer, the AT filter and the plug-in events.
+ril_add_test(atservice_e2e_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/atservice_e2e_test.cpp LIBS modemsim)
+add_dependencies(atservice_e2e_test reference-ril host-rild ril-at kvplugin_recorder)
