@@ -32,4 +32,20 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 "$out/at_lines_fuzz" -max_total_time="$seconds" -max_len=20000 -timeout=10 \
   -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
   "$out/corpus" "$here/corpus/at_lines"
+
+# the parcel reader of the host binder layer and the AT service's checks
+parcel_seconds="${PARCEL_FUZZ_SECONDS:-$(( seconds / 2 > 10 ? seconds / 2 : 10 ))}"
+mkdir -p "$out/corpus-parcel"
+clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer \
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  -Wall -Wextra -Werror -DRIL_HOST_BUILD=1 -DRIL_VERSION=15 \
+  -I"$lib" -I"$plat/include" -I"$plat/binder" \
+  "$here/parcel_fuzz.cpp" "$plat/binder/parcel.cpp" "$plat/binder/binder.cpp" \
+  "$lib/at_filter.cpp" "$lib/at_link.cpp" "$lib/at_reply.cpp" "$lib/ril_log.cpp" \
+  "$plat/host_log.cpp" "$plat/host_env.cpp" \
+  -lpthread -o "$out/parcel_fuzz"
+echo "run_fuzz: running the parcel fuzzer for ${parcel_seconds}s"
+RIL_LOG=/dev/null "$out/parcel_fuzz" -max_total_time="$parcel_seconds" -max_len=4096 -timeout=10 \
+  -artifact_prefix="$out/artifacts/parcel-" -print_final_stats=1 \
+  "$out/corpus-parcel" "$here/corpus/parcel"
 echo "run_fuzz: no crash, no sanitizer report"
