@@ -13,7 +13,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <binder/Binder.h>
 #include <binder/IPCThreadState.h>
@@ -328,6 +330,32 @@ TEST(HostParcel, LayoutAndBoundedReads) {
     // UTF-8 text round trip through UTF-16, malformed bytes replaced
     EXPECT_TRUE(String8(String16("h\xc3\xa9\xf0\x9f\x93\xb6")) == String8("h\xc3\xa9\xf0\x9f\x93\xb6"));
     EXPECT_TRUE(String8(String16("a\xff" "b")) == String8("a\xef\xbf\xbd" "b"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HostBinder, OneCallerCannotTakeEveryConnection) {
+    serve();
+    std::vector<std::unique_ptr<wire::Client>> held;
+    for (int i = 0; i < 16; i++) {
+        held.push_back(std::make_unique<wire::Client>());
+        ASSERT_TRUE(held.back()->open(socketOf("test.service")));
+        ASSERT_EQ(held.back()->call(wire::kPing, wire::Bytes()), wire::kOk) << i;
+    }
+    wire::Client extra;
+    ASSERT_TRUE(extra.open(socketOf("test.service")));
+    EXPECT_EQ(extra.call(wire::kPing, wire::Bytes()), INT32_MIN);
+    EXPECT_TRUE(extra.eof) << "the 17th connection of one uid is closed at once";
+    // one goes away: a new one is served again
+    held.pop_back();
+    EXPECT_TRUE(riltest::waitUntil(
+        [&] {
+            wire::Client c;
+            return c.open(socketOf("test.service")) && c.call(wire::kPing, wire::Bytes()) == wire::kOk;
+        },
+        10s));
 }
 
 }  // namespace

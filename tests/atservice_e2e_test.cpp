@@ -263,6 +263,8 @@ TEST(AtServiceE2E, CallerThatNeverReadsCannotHoldTheService) {
     ASSERT_TRUE(stuck.open(r.socket()));
     for (uint32_t i = 0; i < 2000; i++)
         if (!stuck.transaction(1000 + i, 4, wire::Bytes().binder(9), 1)) break;
+    // its socket filled up and the later callbacks were dropped, not waited for
+    EXPECT_TRUE(riltest::waitUntil([&] { return r.logCount("test callback not delivered (-11)") > 0; }, 30s));
     // others are still served
     ASSERT_TRUE(r.channelUp());
     EXPECT_TRUE(r.gate("AT+CLVL=6")) << r.d.logText();

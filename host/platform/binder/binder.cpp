@@ -90,10 +90,7 @@ public:
         }
         g_liveConnections++;
     }
-    ~Connection() override {
-        close(mFd);
-        g_liveConnections--;
-    }
+    ~Connection() override;
 
     bool dead() const {
         std::lock_guard<std::mutex> l(mLock);
@@ -171,6 +168,8 @@ public:
     }
 
     sp<IBinder> proxy(uint64_t id) { return new BpBinder(this, id); }
+    uid_t peerUid() const { return mPeerUid; }
+    bool countedForUid = false;  // an accepted connection, counted per uid
 
 private:
     struct Received {
@@ -267,8 +266,8 @@ private:
 
     void reply(const Header &t, status_t status, const Parcel &data) {
         if (t.flags & IBinder::FLAG_ONEWAY) return;
-        static const Parcel kEmpty;
-        const Parcel &out = status == NO_ERROR ? data : kEmpty;
+        Parcel empty;
+        const Parcel &out = status == NO_ERROR ? data : empty;
         Header h{KIND_REPLY, t.seq, status, 0, 0, (uint32_t)out.dataSize(), 0};
         sendPacket(h, out);
     }
@@ -338,10 +337,14 @@ struct Listener {
     bool accepting;
 };
 
+// Never destroyed: a process may end with exit() while its pool serves.
 std::mutex g_lock;
 bool g_poolStarted = false;
-std::vector<Listener> g_listeners;
-std::map<std::string, sp<IBinder>> g_local;  // services of this process
+std::vector<Listener> &g_listeners = *new std::vector<Listener>();
+std::map<std::string, sp<IBinder>> &g_local = *new std::map<std::string, sp<IBinder>>();  // this process's services
+// accepted connections per caller uid: one caller cannot take them all
+std::map<uid_t, int> &g_perUid = *new std::map<uid_t, int>();
+constexpr int kMaxConnectionsPerUid = 16;
 
 void serveThread(sp<Connection> c) {
     c->serve();
@@ -359,11 +362,22 @@ void acceptLoop(int fd, sp<IBinder> service) {
             poll(&pfd, 1, 100);
             continue;
         }
-        if (g_liveConnections.load() >= kMaxConnections) {
+        struct ucred cred;
+        socklen_t len = sizeof(cred);
+        bool admit = g_liveConnections.load() < kMaxConnections &&
+                     getsockopt(c, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && len == sizeof(cred);
+        if (admit) {
+            std::lock_guard<std::mutex> l(g_lock);
+            admit = g_perUid[cred.uid] < kMaxConnectionsPerUid;
+            if (admit) g_perUid[cred.uid]++;
+        }
+        if (!admit) {
             close(c);
             continue;
         }
-        startServing(new Connection(c, service));
+        sp<Connection> conn = new Connection(c, service);
+        conn->countedForUid = true;
+        startServing(conn);
     }
 }
 
@@ -405,6 +419,15 @@ pthread_mutex_t g_dirLock = PTHREAD_MUTEX_INITIALIZER;
 char g_dir[256];
 
 }  // namespace
+Connection::~Connection() {
+    close(mFd);
+    g_liveConnections--;
+    if (countedForUid) {
+        std::lock_guard<std::mutex> l(g_lock);
+        if (--g_perUid[mPeerUid] <= 0) g_perUid.erase(mPeerUid);
+    }
+}
+
 }  // namespace hostbinder
 
 using namespace hostbinder;
