@@ -346,8 +346,10 @@ TEST_F(HostBinder, OneCallerCannotTakeEveryConnection) {
     }
     wire::Client extra;
     ASSERT_TRUE(extra.open(socketOf("test.service")));
-    EXPECT_EQ(extra.call(wire::kPing, wire::Bytes()), INT32_MIN);
-    EXPECT_TRUE(extra.eof) << "the 17th connection of one uid is closed at once";
+    EXPECT_EQ(extra.call(wire::kPing, wire::Bytes()), INT32_MIN) << "the 17th connection of one uid is not served";
+    wire::Packet p;
+    EXPECT_FALSE(extra.next(p, 10s));
+    EXPECT_TRUE(extra.eof) << "it is closed at once";
     // one goes away: a new one is served again
     held.pop_back();
     EXPECT_TRUE(riltest::waitUntil(
