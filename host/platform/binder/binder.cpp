@@ -603,6 +603,7 @@ status_t IServiceManager::addService(const String16 &name16, const sp<IBinder> &
         close(probe);
         return ALREADY_EXISTS;
     }
+    mkdir(ril_host_binder_dir(), 0755);  // a directory named but not made yet
     unlink(addr.sun_path);  // a stale socket of an ended process
     int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (fd < 0) return -errno;
