@@ -190,6 +190,11 @@ TEST_F(AtFilter, QueueRunsOnTheEventThreadAndIsCapped) {
     EXPECT_EQ(ExecuteATTimer("AT+CLVL=51"), RIL_EXECUTE_FULL);
     queued[1].cb(queued[1].param);
     peer.verify();
+    {
+        std::lock_guard<std::mutex> l(g_lock);
+        queued = g_timed;  // with the one queued after the first finished
+    }
+    ASSERT_EQ(queued.size(), (size_t)RIL_EXECUTE_PENDING_MAX + 1);
     for (size_t i = 2; i < queued.size(); i++) free(queued[i].param);
     EXPECT_NE(log().find("ExecuteATTimer: 16 commands pending, dropped AT+CLVL=99"), std::string::npos);
     ExecuteAT(nullptr);  // nothing
