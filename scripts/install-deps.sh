@@ -3,7 +3,8 @@
 # when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          nlohmann-json3-dev libreadline-dev socat)
+          nlohmann-json3-dev libreadline-dev socat
+          python3-gammu libgammu-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "simulated_module.h"
+#include "ussd_dialect.h"
 
 namespace modemsim {
 
@@ -172,7 +173,7 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\nOK";
+        if (c == "help") return std::string(kHelp) + "\n" + kUssdControlHelp + "OK";
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {
@@ -220,6 +221,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             m.remoteHangup();
         } else if (c == "sms" && w.size() == 2) {
             m.incomingSms(w[1]);
+        } else if (std::string reply; (c == "ussd" || c == "stk") && ussdControl(m, w, &reply)) {
+            return reply;
         } else if (c == "ussd" && w.size() >= 2) {
             m.networkUssd(restAfterWords(line, 1));
         } else if (c == "mute") {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ussd_state.h"
+
 namespace modemsim {
 
 enum class Family { Cdma = 0, Wcdma = 1, Lte = 2 };
@@ -96,6 +98,7 @@ struct ModuleState {
     int nextSmsRef = 1;
 
     SimCard sim;
+    UssdNetwork ussd;      // USSD network answers and toolkit log (ussd_state.h)
     Network net;           // the network the module is attached to (when it can be)
     Identity id;
     Call call;
