@@ -15,6 +15,8 @@
 #include <utils/String8.h>
 
 #include "at_filter.h"
+#include "ril_families.h"
+#include "ril_network.h"
 #include "wire.h"
 
 using namespace android;
@@ -39,6 +41,7 @@ void exerciseText(const String8 &s) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 2) return 0;
     uint32_t seed = data[0];
