@@ -31,7 +31,8 @@ const char kHelp[] =
     "call NUMBER | hangup | sms PDU | ussd TEXT\n"
     "mute | unmute | garbage on|off | inject LINE | reply COMMAND [LINE|LINE...|none] | unknown LINE|LINE...\n"
     "imei X | meid X|none | hwinfo N|none | modeconfig N | echo on|off\n"
-    "log [all|clear] | state | help";
+    "log [all|clear] | state | help\n"
+    "bootloader state|enter|leave|clear | bootloader silent on|off | bootloader refuse N | bootloader delay MS";
 
 bool toInt(const std::string &s, int *out) {
     if (s.empty()) return false;
@@ -273,6 +274,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             return out + "OK";
         } else if (c == "state") {
             return describe(m) + "OK";
+        } else if (c == "bootloader") {
+            return bootloaderControl(m, w);
         } else {
             return err("unknown command (try help)");
         }

@@ -7,7 +7,9 @@ set(RIL_LIBRARY_SOURCES
   at_query.cpp
   at_reply.cpp
   at_service.cpp
+  download.cpp
   module_control.cpp
+  nv_download.cpp
   placeholders.cpp
   reference-ril.cpp
   reference-ril_lte.cpp
