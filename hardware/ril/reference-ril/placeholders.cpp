@@ -30,7 +30,4 @@ void CheckDataStatus(void *) {}
 void WCheckDataStatus(void *) {}
 void LteCheckDataStatus(void *) {}
 
-// AT commands from the event plug-in go through the AT service's filter
-int event_atfunc(const char *cmd) { return at_send_single_command(cmd); }
-
 }  // extern "C"

@@ -6,6 +6,7 @@ set(RIL_LIBRARY_SOURCES
   at_link.cpp
   at_query.cpp
   at_reply.cpp
+  at_service.cpp
   download.cpp
   module_control.cpp
   nv_download.cpp
