@@ -6,19 +6,13 @@
 #include "ril_families.h"
 #include "ril_log.h"
 #include "ril_sim.h"
+#include "ril_sms.h"
 
 extern "C" {
 
 // network selection
 int getmodeconfig(void) { return -1; }
 RIL_RadioCapability RadioCapability;
-
-// SMS stores and unread-message readers
-void initSmsStore_cdma(void) {}
-void initSmsList_wcdma(void) {}
-void initSmsList_lte(void) {}
-void GetUnReadSMS(void *) {}
-void loop_lte_callback(void *) {}
 
 // SIM files
 void writeRuimFiles(void *) {}
@@ -38,17 +32,22 @@ void WCheckDataStatus(void *) {}
 void LteCheckDataStatus(void *) {}
 
 // unsolicited lines: logged only
-void onUnsolicited_cdma(const char *s, const char *) { RILDEBUG("onUnsolicited: %s", s ? s : ""); }
-// (WCDMA and LTE: the SIM card lines already lead to their handlers)
-void onUnsolicited_wcdma(const char *s, const char *) {
+void onUnsolicited_cdma(const char *s, const char *sms_pdu) {
     RILDEBUG("onUnsolicited: %s", s ? s : "");
+    ril_sms_unsolicited_cdma(s, sms_pdu);
+}
+// (WCDMA and LTE: the SIM card lines already lead to their handlers)
+void onUnsolicited_wcdma(const char *s, const char *sms_pdu) {
+    RILDEBUG("onUnsolicited: %s", s ? s : "");
+    if (ril_sms_unsolicited_wcdma(s, sms_pdu)) return;
     if (strStartsWith(s, "^SIMC"))
         RIL_requestTimedCallback_wcdma(onSimCardChange_wcdma, nullptr, nullptr);
     else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE"))
         RIL_requestTimedCallback_wcdma(OnSimCardRemove_wcdma, nullptr, nullptr);
 }
-void onUnsolicited_lte(const char *s, const char *) {
+void onUnsolicited_lte(const char *s, const char *sms_pdu) {
     RILDEBUG("onUnsolicited: %s", s ? s : "");
+    if (ril_sms_unsolicited_lte(s, sms_pdu)) return;
     if (strStartsWith(s, "^SIMC"))
         RIL_requestTimedCallback_lte(onSimCardChange_lte, nullptr, nullptr);
     else if (strStartsWith(s, "+SIMCARD: NOT AVAILABLE") && !s_is9X07)

@@ -17,6 +17,8 @@ set(RIL_LIBRARY_SOURCES
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
+  ril_sms.cpp
+  ril_sms_receive.cpp
   sms_codec.cpp
   usb_discovery.cpp
 )
