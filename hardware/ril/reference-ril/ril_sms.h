@@ -52,27 +52,8 @@ void readStoredSms_lte(void *param);
  * The unread-message readers read them again after a restart. */
 #define RIL_SMS_PENDING_PROPERTY "persist.ril.sms.pending"
 
-/* ---- SMS lines of the unsolicited chains ----
- * Each returns 1 when the line is one of the family's SMS lines (and was
- * acted on), 0 when it belongs to someone else. */
-int ril_sms_unsolicited_cdma(const char *line, const char *sms_pdu);
-int ril_sms_unsolicited_wcdma(const char *line, const char *sms_pdu);
-int ril_sms_unsolicited_lte(const char *line, const char *sms_pdu);
-
-/* the single rows, for the families' ordered tables */
-void onSmsCmt_cdma(const char *line, const char *sms_pdu);      /* "+CMT:" */
-void onSmsCds_cdma(const char *line, const char *sms_pdu);      /* "+CDS:" */
-void onSmsMemFull_cdma(const char *line, const char *sms_pdu);  /* "^SMMEMFULL" */
-void onSmsHcmt_cdma(const char *line, const char *sms_pdu);     /* "^HCMT", "^MMS:" */
-void onSmsIgnored(const char *line, const char *sms_pdu);      /* "+CMTI", "^HCMGSS", "^HCDS" */
-void onSmsCmt_wcdma(const char *line, const char *sms_pdu);     /* "+CMT:" */
-void onSmsMms_wcdma(const char *line, const char *sms_pdu);     /* "^MMS:" */
-void onSmsCmti_wcdma(const char *line, const char *sms_pdu);    /* "+CMTI:" */
-void onSmsCds_wcdma(const char *line, const char *sms_pdu);     /* "+CDS:" */
-void onSmsCmt_lte(const char *line, const char *sms_pdu);       /* "+CMT:", "$QCMT:" */
-void onSmsMms_lte(const char *line, const char *sms_pdu);       /* "^MMS:" */
-void onSmsCmti_lte(const char *line, const char *sms_pdu);      /* "+CMTI:", "$QCMTI:" */
-void onSmsCds_lte(const char *line, const char *sms_pdu);       /* "+CDS:" */
+/* The SMS rows of the unsolicited tables (onUnsolNewSms_<family> and the
+ * others, ril_unsolicited.h) are defined in ril_sms_receive.cpp. */
 
 /* test hook: forget every queued and outstanding message of all families */
 void ril_sms_reset_for_test(void);

@@ -30,6 +30,7 @@
 #include "ril_log.h"
 #include "ril_sim.h"
 #include "ril_sms.h"
+#include "ril_unsolicited.h"
 #include "sms_codec.h"
 #include "usb_discovery.h"
 
@@ -527,19 +528,17 @@ void OnLTE_RIL_REQUEST_ACKNOWLEDGE_INCOMING_GSM_SMS_WITH_PDU(void *, size_t, RIL
 
 /* ---- the SMS lines of the unsolicited chains ---- */
 
-void onSmsIgnored(const char *, const char *) {}
-
-void onSmsCmt_cdma(const char *, const char *sms_pdu) {
+void onUnsolNewSms_cdma(const char *, const char *sms_pdu) {
     if (sms_pdu != nullptr) RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_NEW_SMS, sms_pdu, strlen(sms_pdu));
 }
-void onSmsCds_cdma(const char *, const char *sms_pdu) {
+void onUnsolSmsStatusReport_cdma(const char *, const char *sms_pdu) {
     if (sms_pdu != nullptr)
         RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_NEW_SMS_STATUS_REPORT, sms_pdu, strlen(sms_pdu));
 }
-void onSmsMemFull_cdma(const char *, const char *) {
+void onUnsolSmsMemoryFull_cdma(const char *, const char *) {
     RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_CDMA_RUIM_SMS_STORAGE_FULL, nullptr, 0);
 }
-void onSmsHcmt_cdma(const char *line, const char *sms_pdu) {
+void onUnsolCdmaNewSms_cdma(const char *line, const char *sms_pdu) {
     if (sms_pdu == nullptr) {
         RILDEBUG("sms line without its PDU line dropped: %s", line);
         return;
@@ -547,14 +546,14 @@ void onSmsHcmt_cdma(const char *line, const char *sms_pdu) {
     onCDMANewSMS(line, sms_pdu, lineIs(line, "^MMS:") ? 1 : 0);
 }
 
-void onSmsCmt_wcdma(const char *, const char *sms_pdu) { PushSMS_wcdma(sms_pdu, -1); }
-void onSmsCmt_lte(const char *, const char *sms_pdu) { PushSMS_lte(sms_pdu, -1); }
-void onSmsMms_wcdma(const char *, const char *sms_pdu) {
+void onUnsolNewSms_wcdma(const char *, const char *sms_pdu) { PushSMS_wcdma(sms_pdu, -1); }
+void onUnsolNewSms_lte(const char *, const char *sms_pdu) { PushSMS_lte(sms_pdu, -1); }
+void onUnsolMms_wcdma(const char *, const char *sms_pdu) {
     StopPPPD("onUnsolicited", 0);
     G_userdisconnect = 1;
     PushSMS_wcdma(sms_pdu, -1);
 }
-void onSmsMms_lte(const char *, const char *sms_pdu) {
+void onUnsolMms_lte(const char *, const char *sms_pdu) {
     StopPPPD("onUnsolicited", 0);
     G_userdisconnect = 1;
     PushSMS_lte(sms_pdu, -1);
@@ -571,13 +570,13 @@ static int cmtiIndex(const char *line, int *index) {
     return 0;
 }
 
-void onSmsCmti_wcdma(const char *line, const char *) {
+void onUnsolNewSmsStored_wcdma(const char *line, const char *) {
     int index = -1;
     if (cmtiIndex(line, &index) < 0) return;
     RIL_requestTimedCallback_wcdma(readStoredSms_wcdma, reinterpret_cast<void *>(static_cast<intptr_t>(index)),
                                    nullptr);
 }
-void onSmsCmti_lte(const char *line, const char *) {
+void onUnsolNewSmsStored_lte(const char *line, const char *) {
     int index = -1;
     if (cmtiIndex(line, &index) < 0) return;
     static const struct timeval kOneSecond = {1, 0};
@@ -586,51 +585,11 @@ void onSmsCmti_lte(const char *line, const char *) {
 }
 
 // a status report waits its turn like a message and is acknowledged the same way
-void onSmsCds_wcdma(const char *, const char *sms_pdu) {
+void onUnsolSmsStatusReport_wcdma(const char *, const char *sms_pdu) {
     PushSMSReport_wcdma(sms_pdu, RIL_SMS_KIND_STATUS_REPORT, -1);
 }
-void onSmsCds_lte(const char *, const char *sms_pdu) {
+void onUnsolSmsStatusReport_lte(const char *, const char *sms_pdu) {
     PushSMSReport_lte(sms_pdu, RIL_SMS_KIND_STATUS_REPORT, -1);
-}
-
-struct SmsRow {
-    const char *prefix;
-    void (*handler)(const char *, const char *);
-};
-
-static int walk(const SmsRow *rows, size_t n, const char *line, const char *sms_pdu) {
-    if (line == nullptr) return 0;
-    for (size_t i = 0; i < n; i++) {
-        if (lineIs(line, rows[i].prefix)) {
-            rows[i].handler(line, sms_pdu);
-            return 1;
-        }
-    }
-    return 0;
-}
-
-int ril_sms_unsolicited_cdma(const char *line, const char *sms_pdu) {
-    static const SmsRow rows[] = {
-        {"+CMT:", onSmsCmt_cdma},      {"+CDS:", onSmsCds_cdma},   {"+CMTI", onSmsIgnored},
-        {"^SMMEMFULL", onSmsMemFull_cdma}, {"^HCMGSS", onSmsIgnored}, {"^HCMT", onSmsHcmt_cdma},
-        {"^MMS:", onSmsHcmt_cdma},     {"^HCDS", onSmsIgnored},
-    };
-    return walk(rows, sizeof(rows) / sizeof(rows[0]), line, sms_pdu);
-}
-
-int ril_sms_unsolicited_wcdma(const char *line, const char *sms_pdu) {
-    static const SmsRow rows[] = {
-        {"+CMT:", onSmsCmt_wcdma}, {"^MMS:", onSmsMms_wcdma}, {"+CMTI:", onSmsCmti_wcdma}, {"+CDS:", onSmsCds_wcdma},
-    };
-    return walk(rows, sizeof(rows) / sizeof(rows[0]), line, sms_pdu);
-}
-
-int ril_sms_unsolicited_lte(const char *line, const char *sms_pdu) {
-    static const SmsRow rows[] = {
-        {"+CMT:", onSmsCmt_lte},   {"$QCMT:", onSmsCmt_lte},   {"^MMS:", onSmsMms_lte},
-        {"+CMTI:", onSmsCmti_lte}, {"$QCMTI:", onSmsCmti_lte}, {"+CDS:", onSmsCds_lte},
-    };
-    return walk(rows, sizeof(rows) / sizeof(rows[0]), line, sms_pdu);
 }
 
 void ril_sms_reset_for_test(void) {

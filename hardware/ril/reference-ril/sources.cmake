@@ -20,5 +20,6 @@ set(RIL_LIBRARY_SOURCES
   ril_sms.cpp
   ril_sms_receive.cpp
   sms_codec.cpp
+  ril_unsolicited.cpp
   usb_discovery.cpp
 )
