@@ -346,6 +346,9 @@ struct CdmaSlot {
 };
 
 CdmaSlot s_cdmasmsqueue[RIL_CDMA_SMS_QUEUE_SLOTS];
+// arrival order of the occupied slots: the oldest message goes first
+unsigned long s_cdmaSeq[RIL_CDMA_SMS_QUEUE_SLOTS];
+unsigned long s_cdmaNextSeq = 1;
 pthread_mutex_t s_cdmaLock = PTHREAD_MUTEX_INITIALIZER;
 bool s_cdmaOutstanding = false;  // a message is at the framework
 bool s_cdmaReady = false;        // the family has started: reports may go out
@@ -353,16 +356,17 @@ bool s_cdmaReady = false;        // the family has started: reports may go out
 // Under the lock: takes the first waiting message when nothing is at the
 // framework (or when releasing); true with *out filled when one was taken.
 bool takeCdmaLocked(RIL_CDMA_SMS_Message *out) {
-    for (CdmaSlot &s : s_cdmasmsqueue) {
-        if (s.used) {
-            *out = s.msg;
-            memset(&s, 0, sizeof(s));
-            s_cdmaOutstanding = true;
-            return true;
-        }
+    int oldest = -1;
+    for (int i = 0; i < RIL_CDMA_SMS_QUEUE_SLOTS; i++)
+        if (s_cdmasmsqueue[i].used && (oldest < 0 || s_cdmaSeq[i] < s_cdmaSeq[oldest])) oldest = i;
+    if (oldest < 0) {
+        s_cdmaOutstanding = false;
+        return false;
     }
-    s_cdmaOutstanding = false;
-    return false;
+    *out = s_cdmasmsqueue[oldest].msg;
+    memset(&s_cdmasmsqueue[oldest], 0, sizeof(CdmaSlot));
+    s_cdmaOutstanding = true;
+    return true;
 }
 
 void reportCdma(const RIL_CDMA_SMS_Message &m) {
@@ -456,12 +460,12 @@ void onCDMANewSMS(const char *line, const char *pdu, int isMms) {
     bool have = false;
     pthread_mutex_lock(&s_cdmaLock);
     bool stored = false;
-    for (CdmaSlot &s : s_cdmasmsqueue) {
-        if (!s.used) {
-            s.msg = m;
-            s.used = 1;
+    for (int i = 0; i < RIL_CDMA_SMS_QUEUE_SLOTS && !stored; i++) {
+        if (!s_cdmasmsqueue[i].used) {
+            s_cdmasmsqueue[i].msg = m;
+            s_cdmasmsqueue[i].used = 1;
+            s_cdmaSeq[i] = s_cdmaNextSeq++;
             stored = true;
-            break;
         }
     }
     if (!stored) RIL_LOGE("cdma sms queue full, message dropped");
