@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "simulated_module.h"
+#include "sms_control.h"
 
 namespace modemsim {
 
@@ -172,7 +173,7 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\nOK";
+        if (c == "help") return std::string(kHelp) + "\n" + kSmsControlHelp + "\nOK";
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {
@@ -218,6 +219,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             m.incomingCall(w[1]);
         } else if (c == "hangup") {
             m.remoteHangup();
+        } else if (isSmsControl(w)) {
+            return smsControl(m, w);
         } else if (c == "sms" && w.size() == 2) {
             m.incomingSms(w[1]);
         } else if (c == "ussd" && w.size() >= 2) {

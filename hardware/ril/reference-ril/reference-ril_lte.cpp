@@ -360,6 +360,8 @@ extern "C" void onSIMReady_lte(void) {
         at_response_free(reply);
     }
     if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
+    // messages left on the card (and those a restart interrupted) are read now
+    RIL_requestTimedCallback_lte(loop_lte_callback, nullptr, nullptr);
 }
 
 static RIL_RadioState currentState_lte(void) {
