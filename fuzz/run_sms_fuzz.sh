@@ -33,4 +33,17 @@ run() {  # name, sources...
 }
 
 run sms_codec_fuzz "$lib/sms_codec.cpp"
+
+# the PDU path and the "^HCMT" parser need the whole library: its objects once
+objs="$out/sms-lib-objs"
+mkdir -p "$objs"
+libobjs=()
+for src in $(sed -n '/set(RIL_LIBRARY_SOURCES/,/)/p' "$lib/sources.cmake" | grep '\.cpp'); do
+  o="$objs/${src%.cpp}.o"
+  clang++ "${flags[@]/-fsanitize=fuzzer,address,undefined/-fsanitize=fuzzer-no-link,address,undefined}" \
+    -c "$lib/$src" -o "$o"
+  libobjs+=("$o")
+done
+run sms_pdu_path_fuzz "${libobjs[@]}" "$plat/host_log.cpp" "$plat/host_env.cpp" "$plat/host_daemon_lib.cpp" -ldl
+run sms_hcmt_fuzz "${libobjs[@]}" "$plat/host_log.cpp" "$plat/host_env.cpp" "$plat/host_daemon_lib.cpp" -ldl
 echo "run_sms_fuzz: no crash, no sanitizer report"
