@@ -167,6 +167,20 @@ TEST(SmsSend, HostileTextsCompleteWithAnErrorAndReachNothing) {
     rig.peer.verify();
 }
 
+TEST(SmsChannel, TextWithCtrlZEscOrLineEndIsRefusedBeforeAnythingIsWritten) {
+    Rig rig;
+    rig.open();
+    for (const char *text : {"0011\x1a" "AT+CFUN=0", "00\x1b", "0011\rAT", "0011\nAT"}) {
+        AtReply *p = reinterpret_cast<AtReply *>(1);
+        EXPECT_EQ(at_send_command_sms("AT+CMGS=2", text, nullptr, &p), AT_ERROR_GENERIC);
+        EXPECT_EQ(p, nullptr);
+    }
+    rig.peer.expect("AT+CMGS=2", riltest::Reply::smsPrompt().thenExpectPdu("0011").thenLines({"OK"}));
+    EXPECT_EQ(at_send_command_sms("AT+CMGS=2", "0011", nullptr, nullptr), 0);
+    rig.peer.verify();
+    EXPECT_EQ(rig.peer.commands(), std::vector<std::string>{"AT+CMGS=2"});
+}
+
 TEST(SmsSend, RequestsThatFailAtOnce) {
     for (int family : {WCDMA, LTE}) {
         for (int code : {RIL_REQUEST_SEND_SMS_EXPECT_MORE, RIL_REQUEST_IMS_SEND_SMS}) {
@@ -402,6 +416,7 @@ TEST(SmsServiceCentre, GetAndSet) {
         rig.peer.expect("AT+CSCA?", {"+CSCA: \"+8613800100500\",145", "OK"});
         rig.peer.expect("AT+CSCA?", {"ERROR"});
         rig.peer.expect("AT+CSCA=\"+8613800100500\", 145", {"OK"});
+        rig.peer.expect("AT+CSCA=\"+861380\", 145", {"OK"});
         rig.peer.expect("AT+CSCA=\"13800100500\", 145", {"ERROR"});
         rig.open();
         rig.textAnswer(1);
@@ -413,6 +428,13 @@ TEST(SmsServiceCentre, GetAndSet) {
         const char *good = "+8613800100500";
         rig.dispatch(family, RIL_REQUEST_SET_SMSC_ADDRESS, const_cast<char *>(good), strlen(good) + 1, 3);
         EXPECT_EQ(rig.completion(3).error, RIL_E_SUCCESS);
+        // seven characters and the NUL are as long as a pointer: still one string
+        const char *seven = "+861380";
+        rig.dispatch(family, RIL_REQUEST_SET_SMSC_ADDRESS, const_cast<char *>(seven), strlen(seven) + 1, 5);
+        EXPECT_EQ(rig.completion(5).error, RIL_E_SUCCESS);
+        // no terminator within the data
+        rig.dispatch(family, RIL_REQUEST_SET_SMSC_ADDRESS, const_cast<char *>(good), strlen(good), 6);
+        EXPECT_EQ(rig.completion(6).error, RIL_E_GENERIC_FAILURE);
         const char *plain = "13800100500";
         rig.dispatch(family, RIL_REQUEST_SET_SMSC_ADDRESS, const_cast<char *>(plain), strlen(plain) + 1, 4);
         EXPECT_EQ(rig.completion(4).error, RIL_E_GENERIC_FAILURE);
@@ -429,7 +451,7 @@ TEST(SmsServiceCentre, GetAndSet) {
         rig.dispatch(family, RIL_REQUEST_SET_SMSC_ADDRESS, nullptr, 0, tok);
         EXPECT_EQ(rig.completion(tok).error, RIL_E_GENERIC_FAILURE);
         rig.peer.verify();
-        EXPECT_EQ(rig.peer.commands().size(), 4u);
+        EXPECT_EQ(rig.peer.commands().size(), 5u);
     }
 }
 

@@ -117,6 +117,18 @@ void writeToSim(Complete complete, void *data, size_t datalen, RIL_Token t) {
         fail(complete, t);
 }
 
+// OK completes with success and no data, anything else with a failure
+void sendAndComplete(Complete complete, const char *cmd, RIL_Token t) {
+    AtReply *p = nullptr;
+    int err = at_send_command(cmd, &p);
+    bool ok = sentOk(err, p);
+    at_response_free(p);
+    if (ok)
+        complete(t, RIL_E_SUCCESS, nullptr, 0);
+    else
+        fail(complete, t);
+}
+
 bool readIndex(void *data, size_t datalen, int *index) {
     if (data == nullptr || datalen < sizeof(int)) return false;
     memcpy(index, data, sizeof(int));
@@ -131,14 +143,7 @@ void deleteIndex(Complete complete, const char *format, void *data, size_t datal
     }
     char cmd[64];
     snprintf(cmd, sizeof(cmd), format, index);
-    AtReply *p = nullptr;
-    int err = at_send_command(cmd, &p);
-    bool ok = sentOk(err, p);
-    at_response_free(p);
-    if (ok)
-        complete(t, RIL_E_SUCCESS, nullptr, 0);
-    else
-        fail(complete, t);
+    sendAndComplete(complete, cmd, t);
 }
 
 void getSmsc(Complete complete, RIL_Token t) {
@@ -157,26 +162,16 @@ void getSmsc(Complete complete, RIL_Token t) {
 }
 
 void setSmsc(Complete complete, void *data, size_t datalen, RIL_Token t) {
-    // one string, or (as some callers send it) an array of one
-    const char *addr = nullptr;
-    if (data != nullptr && datalen == sizeof(char *))
-        addr = ril_request_string(data, datalen, 0);
-    else if (data != nullptr)
-        addr = static_cast<const char *>(data);
-    if (addr == nullptr || strlen(addr) <= 5 || !ril_sms_is_smsc_address(addr)) {
+    // one string, terminated within the data
+    const char *addr = static_cast<const char *>(data);
+    if (addr == nullptr || datalen == 0 || memchr(addr, '\0', datalen) == nullptr || strlen(addr) <= 5 ||
+        !ril_sms_is_smsc_address(addr)) {
         fail(complete, t);
         return;
     }
     char cmd[64];
     snprintf(cmd, sizeof(cmd), "AT+CSCA=\"%s\", 145", addr);
-    AtReply *p = nullptr;
-    int err = at_send_command(cmd, &p);
-    bool ok = sentOk(err, p);
-    at_response_free(p);
-    if (ok)
-        complete(t, RIL_E_SUCCESS, nullptr, 0);
-    else
-        fail(complete, t);
+    sendAndComplete(complete, cmd, t);
 }
 
 // CDMA message settings after every CDMA-format send
