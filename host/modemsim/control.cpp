@@ -15,6 +15,7 @@
 
 #include "simulated_module.h"
 #include "sms_control.h"
+#include "ussd_dialect.h"
 
 namespace modemsim {
 
@@ -173,7 +174,7 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\n" + kSmsControlHelp + "\nOK";
+        if (c == "help") return std::string(kHelp) + "\n" + kUssdControlHelp + kSmsControlHelp + "\nOK";
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {
@@ -223,6 +224,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             return smsControl(m, w);
         } else if (c == "sms" && w.size() == 2) {
             m.incomingSms(w[1]);
+        } else if (std::string reply; (c == "ussd" || c == "stk") && ussdControl(m, w, &reply)) {
+            return reply;
         } else if (c == "ussd" && w.size() >= 2) {
             m.networkUssd(restAfterWords(line, 1));
         } else if (c == "mute") {

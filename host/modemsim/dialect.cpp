@@ -1,5 +1,6 @@
 #include "dialect.h"
 #include "sms_dialect.h"
+#include "ussd_dialect.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -429,6 +430,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
         name = body.substr(0, q);
         query = true;
     }
+    if (Result u; ussdCommand(s, cmd, name, args, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     const bool exec = !query && !test && !set;
     const Family fam = s.family;
     int e = 0;
