@@ -132,23 +132,50 @@ TEST_P(SmsEndToEnd, StoredMessagesOneAtATimeDeletedOnAcceptanceKeptOnRejection) 
     rig.control("sms deliver " + kHello);
     rig.control("sms deliver " + kHi);
     auto first = rig.waitNews(1);
-    json g = gammuDecode(kHello);
+    // a read the module did not answer in time is tried again later, so the
+    // two may come in either order
+    const std::string firstPdu = first[0].value("pdu", "");
+    const std::string secondPdu = firstPdu == kHello ? kHi : kHello;
+    json g = gammuDecode(firstPdu);
     EXPECT_EQ(first[0]["from"], g["number"]);
     EXPECT_EQ(first[0]["text"], g["text"]);
     EXPECT_EQ(first[0]["time"], g["time"]);
-    EXPECT_EQ(first[0]["pdu"], kHello);
+    EXPECT_TRUE(firstPdu == kHello || firstPdu == kHi) << firstPdu;
     rig.barrier();
     EXPECT_EQ(rig.news().size(), 1u);  // the second waits for the acknowledgement
     EXPECT_EQ(rig.store().size(), 2u);
     rig.ask("RIL_REQUEST_SMS_ACKNOWLEDGE 1 0");
     auto both = rig.waitNews(2);
-    EXPECT_EQ(both[1]["text"], "hi");
+    EXPECT_EQ(both[1]["pdu"], secondPdu);
     EXPECT_EQ(rig.store().size(), 1u);
     // rejected: stays on the module (read now)
     rig.ask("RIL_REQUEST_SMS_ACKNOWLEDGE 0 211");
     auto left = rig.store();
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0], "1 1 " + kHi);
+    EXPECT_EQ(left[0].substr(1), " 1 " + secondPdu);
+}
+
+TEST_P(SmsEndToEnd, DirectMessagesAreAcknowledgedAsTheFamilyDoes) {
+    Rig rig(GetParam());
+    ASSERT_TRUE(rig.ready());
+    bool wcdma = std::string(GetParam()) == "wcdma6290";
+    rig.control("sms direct " + kHello);
+    rig.control("sms direct " + kHi);
+    auto r = rig.waitNews(1);
+    EXPECT_EQ(r[0]["text"], "hello");
+    rig.ask("RIL_REQUEST_SMS_ACKNOWLEDGE 1 0");
+    r = rig.waitNews(2);
+    EXPECT_EQ(r[1]["text"], "hi");
+    rig.ask("RIL_REQUEST_SMS_ACKNOWLEDGE 0 211");
+    rig.barrier();
+    std::vector<std::string> acks;
+    for (const std::string &c : rig.module.commands())
+        if (c.rfind("AT+CNMA", 0) == 0) acks.push_back(c);
+    // WCDMA acknowledges each by its flag; the LTE modules (type 3) send nothing
+    const std::vector<std::string> expected =
+        wcdma ? std::vector<std::string>{"AT+CNMA=1", "AT+CNMA=2"} : std::vector<std::string>();
+    EXPECT_EQ(acks, expected);
+    EXPECT_TRUE(rig.store().empty());
 }
 
 TEST_P(SmsEndToEnd, SameIndexAnnouncedTwiceIsReportedOnce) {
@@ -161,13 +188,14 @@ TEST_P(SmsEndToEnd, SameIndexAnnouncedTwiceIsReportedOnce) {
     rig.ask("RIL_REQUEST_SMS_ACKNOWLEDGE 1 0");
     EXPECT_TRUE(riltest::waitUntil([&] { return rig.store().empty(); }, 10s));
     // both announcements were read from the module (the second before or
-    // after the acknowledgement): still one report
+    // after the acknowledgement; the SIM-ready reader may read the index
+    // once more): still one report
     auto reads = [&] {
         int n = 0;
         for (const std::string &c : rig.module.commands()) n += c == "AT+CMGR=0";
         return n;
     };
-    EXPECT_TRUE(riltest::waitUntil([&] { return reads() == 2; }, 10s));
+    EXPECT_TRUE(riltest::waitUntil([&] { return reads() >= 2; }, 10s));
     rig.barrier();
     EXPECT_EQ(rig.news().size(), 1u);
 }

@@ -187,6 +187,25 @@ TEST(SmsReceive, EmptySlotAndMissingMessage) {
     EXPECT_TRUE(reports(rig, RIL_UNSOL_RESPONSE_NEW_SMS).empty());
 }
 
+TEST(SmsReceive, StoredReadTheModuleDidNotAnswerIsTriedAgain) {
+    Rig rig;
+    setStates();
+    openFamily(rig, WCDMA);
+    rig.peer.silence("AT+CMGR=3");
+    rig.peer.expect("AT+CMGR=3", {"+CMGR: 0,,24", kHello, "OK"});
+    rig.peer.sendNow("+CMTI: \"SM\",3");
+    EXPECT_EQ(waitReports(rig, RIL_UNSOL_RESPONSE_NEW_SMS, 1, 20s)[0], kHello);
+    rig.peer.verify();
+    // a refusal is final: no second read
+    rig.peer.expect("AT+CMGR=4", {"+CMS ERROR: 321"});
+    rig.peer.sendNow("+CMTI: \"SM\",4");
+    rig.peer.waitScriptDone();
+    eventBarrier(WCDMA, nullptr);
+    const struct timeval later = {3, 0};  // past the retry delay
+    eventBarrier(WCDMA, &later);
+    rig.peer.verify();
+}
+
 TEST(SmsReceive, EarlyMessageWaitsForTheFamilyToReport) {
     Rig rig;
     setStates();

@@ -242,7 +242,8 @@ void deleteStored(const char *format, int index) {
 }
 
 // Reads one stored message and queues it. Returns 1 when queued, 0 when the
-// slot holds no message, -1 when the module did not answer it.
+// slot holds no message, -1 when the module refused the read, -2 when it did
+// not answer (time-out, closed or busy channel).
 int readStored(GsmFamily &f, const StoreForms &forms, int index) {
     char cmd[48];
     snprintf(cmd, sizeof(cmd), forms.read, index);
@@ -250,7 +251,7 @@ int readStored(GsmFamily &f, const StoreForms &forms, int index) {
     int err = at_send_command_multiline(cmd, forms.readPrefix, &p);
     if (err < 0 || p == nullptr || !p->success) {
         at_response_free(p);
-        return -1;
+        return err < 0 ? -2 : -1;
     }
     int ret = 0;
     ReplyLine *first = p->p_intermediates;
@@ -264,9 +265,27 @@ int readStored(GsmFamily &f, const StoreForms &forms, int index) {
     return ret;
 }
 
-void readStoredSms(GsmFamily &f, const StoreForms &forms, void *param) {
-    int index = static_cast<int>(reinterpret_cast<intptr_t>(param));
-    if (readStored(f, forms, index) == 0) pendingRemove(index);
+// The stored-message reader's argument: the index, and in the high bits the
+// attempts already made. A read the module did not answer is tried again.
+constexpr int kReadAttempts = 3;
+constexpr intptr_t kAttemptShift = 24;
+
+void *readerParam(int index, int attempt) {
+    return reinterpret_cast<void *>(static_cast<intptr_t>(index) | (static_cast<intptr_t>(attempt) << kAttemptShift));
+}
+
+void readStoredSms(GsmFamily &f, const StoreForms &forms, void *param, RIL_TimedCallback self) {
+    intptr_t v = reinterpret_cast<intptr_t>(param);
+    int index = static_cast<int>(v & ((static_cast<intptr_t>(1) << kAttemptShift) - 1));
+    int attempt = static_cast<int>(v >> kAttemptShift);
+    int r = readStored(f, forms, index);
+    if (r == 0) {
+        pendingRemove(index);
+    } else if (r == -2 && attempt + 1 < kReadAttempts) {
+        // the message stays unread on the module: read it again shortly
+        static const struct timeval kRetry = {2, 0};
+        f.timed(self, readerParam(index, attempt + 1), &kRetry);
+    }
 }
 
 // The n-th integer field (0-based) of a list header; false when unreadable.
@@ -505,8 +524,8 @@ void PushSMSReport_lte(const char *pdu, int kind, int index) { push(s_smslist_lt
 void GetSMS_wcdma(void) { deliverNext(s_smslist_wcdma); }
 void GetSMS_lte(void) { deliverNext(s_smslist_lte); }
 
-void readStoredSms_wcdma(void *param) { readStoredSms(s_smslist_wcdma, kPlainForms, param); }
-void readStoredSms_lte(void *param) { readStoredSms(s_smslist_lte, lteStoreForms(), param); }
+void readStoredSms_wcdma(void *param) { readStoredSms(s_smslist_wcdma, kPlainForms, param, readStoredSms_wcdma); }
+void readStoredSms_lte(void *param) { readStoredSms(s_smslist_lte, lteStoreForms(), param, readStoredSms_lte); }
 
 void GetUnReadSMS(void *) { readUnread(s_smslist_wcdma, kPlainForms); }
 void loop_lte_callback(void *) { readUnread(s_smslist_lte, lteStoreForms()); }
@@ -569,7 +588,7 @@ static int cmtiIndex(const char *line, int *index) {
     char *cur = buf;
     char *mem = nullptr;
     if (at_tok_start(&cur) < 0 || at_tok_nextstr(&cur, &mem) < 0 || at_tok_nextint(&cur, index) < 0 ||
-        *index < 0)
+        *index < 0 || *index >= (1 << 24))
         return -1;
     return 0;
 }
@@ -577,15 +596,13 @@ static int cmtiIndex(const char *line, int *index) {
 void onUnsolNewSmsStored_wcdma(const char *line, const char *) {
     int index = -1;
     if (cmtiIndex(line, &index) < 0) return;
-    RIL_requestTimedCallback_wcdma(readStoredSms_wcdma, reinterpret_cast<void *>(static_cast<intptr_t>(index)),
-                                   nullptr);
+    RIL_requestTimedCallback_wcdma(readStoredSms_wcdma, readerParam(index, 0), nullptr);
 }
 void onUnsolNewSmsStored_lte(const char *line, const char *) {
     int index = -1;
     if (cmtiIndex(line, &index) < 0) return;
     static const struct timeval kOneSecond = {1, 0};
-    RIL_requestTimedCallback_lte(readStoredSms_lte, reinterpret_cast<void *>(static_cast<intptr_t>(index)),
-                                 &kOneSecond);
+    RIL_requestTimedCallback_lte(readStoredSms_lte, readerParam(index, 0), &kOneSecond);
 }
 
 // a status report waits its turn like a message and is acknowledged the same way
