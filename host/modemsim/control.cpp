@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "call_dialect.h"
 #include "simulated_module.h"
 #include "sms_control.h"
 #include "ussd_dialect.h"
@@ -29,10 +30,11 @@ const char kHelp[] =
     "register TECH MCCMNC [\"LONG NAME\" [\"SHORT\"]] [roaming]   (TECH: gsm gprs edge umts hsdpa hsupa hspa\n"
     "    cdma evdo hybrid lte srlte) | deregister\n"
     "signal RSSI [BER] | signal lte RSRP [RSRQ SINR] | radio on|off\n"
-    "call NUMBER | hangup | sms PDU | ussd TEXT\n"
+    "sms PDU | ussd TEXT\n"
     "mute | unmute | garbage on|off | inject LINE | reply COMMAND [LINE|LINE...|none] | unknown LINE|LINE...\n"
     "imei X | meid X|none | hwinfo N|none | modeconfig N | echo on|off\n"
-    "log [all|clear] | state | help";
+    "log [all|clear] | state | help\n"
+    "bootloader state|enter|leave|clear | bootloader silent on|off | bootloader refuse N | bootloader delay MS\n";
 
 bool toInt(const std::string &s, int *out) {
     if (s.empty()) return false;
@@ -174,7 +176,7 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\n" + kUssdControlHelp + kSmsControlHelp + "\nOK";
+        if (c == "help") return std::string(kHelp) + kCallControlHelp + "\n" + kUssdControlHelp + kSmsControlHelp + "\nOK";
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {
@@ -216,10 +218,13 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
                 s.radioOn = on;
                 s.cfun = on ? 1 : 0;
             });
-        } else if (c == "call" && w.size() == 2) {
-            m.incomingCall(w[1]);
-        } else if (c == "hangup") {
-            m.remoteHangup();
+        } else if (c == "call" || c == "calls" || c == "hangup") {
+            std::string reply, error;
+            bool known = true;
+            m.callEvent([&](ModuleState &s, Effects &fx) { known = callControl(s, w, &fx, &reply, &error); });
+            if (!known) return err("unknown command (try help)");
+            if (!error.empty()) return err(error);
+            return reply + "OK";
         } else if (isSmsControl(w)) {
             return smsControl(m, w);
         } else if (c == "sms" && w.size() == 2) {
@@ -276,6 +281,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             return out + "OK";
         } else if (c == "state") {
             return describe(m) + "OK";
+        } else if (c == "bootloader") {
+            return bootloaderControl(m, w);
         } else {
             return err("unknown command (try help)");
         }

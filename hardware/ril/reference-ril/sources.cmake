@@ -6,11 +6,15 @@ set(RIL_LIBRARY_SOURCES
   at_link.cpp
   at_query.cpp
   at_reply.cpp
+  download.cpp
   module_control.cpp
+  nv_download.cpp
   placeholders.cpp
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_calls.cpp
+  ril_clcc.cpp
   ril_at_text.cpp
   ril_family.cpp
   ril_identity.cpp
@@ -24,6 +28,7 @@ set(RIL_LIBRARY_SOURCES
   ril_sim.cpp
   ril_sms.cpp
   ril_sms_receive.cpp
+  ril_supplementary.cpp
   ril_unsolicited.cpp
   sms_codec.cpp
   usb_discovery.cpp
