@@ -31,6 +31,8 @@ set(RIL_LIBRARY_SOURCES
   ril_sim.cpp
   ril_sim_io.cpp
   ril_simnet_parse.cpp
+  ril_sms.cpp
+  ril_sms_receive.cpp
   ril_supplementary.cpp
   ril_unsol_simnet.cpp
   ril_unsolicited.cpp
