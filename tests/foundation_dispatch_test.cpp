@@ -22,6 +22,7 @@ using riltest::RecordingEnv;
 static std::atomic<int> g_probeCalls{0};
 static std::atomic<int> g_probeCode{-1};
 #define PROBE(name, code)                                              \
+    extern "C" void name(void *, size_t, RIL_Token t);                 \
     extern "C" void name(void *, size_t, RIL_Token t) {                \
         g_probeCalls++;                                                \
         g_probeCode = code;                                            \

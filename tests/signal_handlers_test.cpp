@@ -84,7 +84,7 @@ struct LteCase {
     Reply serverinfo;
     int gsm, ber, lteSignal, rsrp;
 };
-void PrintTo(const LteCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const LteCase &c, std::ostream *os) { *os << c.name; }
 
 class LteSignal : public Net, public ::testing::WithParamInterface<LteCase> {};
 
@@ -138,7 +138,7 @@ struct CdmaPollCase {
     int dbm, ecio, evdoDbm, snr;
     int dataService;
 };
-void PrintTo(const CdmaPollCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const CdmaPollCase &c, std::ostream *os) { *os << c.name; }
 
 class CdmaPoll : public Net, public ::testing::WithParamInterface<CdmaPollCase> {};
 
