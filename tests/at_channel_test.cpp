@@ -94,6 +94,9 @@ struct TimeoutCase {
     long long callerMs;
     unsigned expectedMs;
 };
+void PrintTo(const TimeoutCase &c, std::ostream *os) {
+    *os << c.command << " (caller " << c.callerMs << " ms)";
+}
 
 class ChannelTimeout : public Channel, public ::testing::WithParamInterface<TimeoutCase> {};
 
@@ -533,6 +536,8 @@ struct Framing {
     const char *before;
     const char *after;
 };
+// readable, stable test names: the case by its name
+void PrintTo(const Framing &c, std::ostream *os) { *os << c.name; }
 
 class ChannelFraming : public Channel, public ::testing::WithParamInterface<Framing> {};
 

@@ -50,6 +50,11 @@ struct AdmissionCase {
     bool nullDataWithLength;
     int expected;  // RIL_Errno, or HANDLER
 };
+// readable, stable test names
+void PrintTo(const AdmissionCase &c, std::ostream *os) {
+    *os << "family " << c.family << ", state " << c.state << ", closed " << c.channelClosed << ", request " << c.code
+        << (c.nullDataWithLength ? ", null data with a length" : "") << " -> " << c.expected;
+}
 
 void setFamily(int family, RIL_RadioState state, int closed) {
     RIL_RadioState *states[] = {&s_radio_state_cdma, &s_radio_state_wcdma, &s_radio_state_lte};
@@ -166,6 +171,9 @@ struct StateCase {
     RIL_RadioState to;
     std::vector<int> reported;
 };
+void PrintTo(const StateCase &c, std::ostream *os) {
+    *os << "family " << c.family << ", init " << c.hasinit << ", " << c.from << " -> " << c.to;
+}
 
 class RadioStateReports : public ::testing::TestWithParam<StateCase> {};
 
