@@ -136,7 +136,7 @@ TEST(CdmaChannelWait, RequestWaitsForTheChannelToReopen) {
     // the channel reopens 1 s (scaled) later
     std::thread reopen([] {
         sleepMsec(1000);
-        s_channel_closed_cdma = 0;
+        ril_family_set_channel_closed(&g_family_cdma, 0);
     });
     dispatch(0, 19, nullptr, 0, 3);
     reopen.join();
