@@ -3,8 +3,14 @@
 add_library(modemsim STATIC
   ${CMAKE_CURRENT_LIST_DIR}/module_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/call_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simnet_control.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simnet_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/simulated_module.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/control.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/control.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ussd_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bootloader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pty_link.cpp)
 target_include_directories(modemsim PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(modemsim PUBLIC modemsim_usb util Threads::Threads)
 

@@ -1,5 +1,8 @@
 #include "simulated_module.h"
 
+#include "call_dialect.h"
+#include "pty_link.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -51,6 +54,7 @@ SimulatedModule::SimulatedModule(ModuleConfig cfg)
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe2 failed");
     wakeRead_ = fds[0];
     wakeWrite_ = fds[1];
+    boot_.reset(new Bootloader(*this, tree_, cfg_.sysroot, device_));
     if (cfg_.plugAtStart) {
         std::lock_guard<std::mutex> g(mu_);
         plugLocked();
@@ -73,6 +77,7 @@ SimulatedModule::~SimulatedModule() {
     }
     wake();
     if (thread_.joinable()) thread_.join();
+    boot_.reset();
     {
         std::lock_guard<std::mutex> g(mu_);
         unplugLocked();
@@ -128,6 +133,7 @@ void SimulatedModule::powerReset(std::optional<std::chrono::milliseconds> gap) {
 
 void SimulatedModule::plugLocked() {
     if (plugged_) return;
+    if (boot_) boot_->onPlug();
     // a power-on: volatile settings back to their start values, the card
     // asks for its PIN again
     const ModuleState &boot = cfg_.state;
@@ -141,7 +147,7 @@ void SimulatedModule::plugLocked() {
     st_.ccregMode = boot.ccregMode;
     st_.copsFormat = boot.copsFormat;
     st_.cnsmodReport = boot.cnsmodReport;
-    st_.call = Call();
+    dropAllCalls(st_);
     if (st_.sim.pinEnabled && st_.sim.lock == SimLock::Ready) st_.sim.lock = SimLock::Pin;
     st_.poweredOn = std::chrono::steady_clock::now();
 
@@ -160,6 +166,7 @@ void SimulatedModule::plugLocked() {
 
 void SimulatedModule::unplugLocked() {
     if (!plugged_) return;
+    if (boot_) boot_->onUnplug();
     // the interfaces go first, so a host that reacts to the hang-up by
     // looking for the module does not find it any more
     try {
@@ -173,44 +180,19 @@ void SimulatedModule::unplugLocked() {
 
 bool SimulatedModule::openPort(PortIo &p, const std::string &tty) {
     if (tty.empty()) return false;
-    int m = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m < 0) return false;
-    char name[128];
-    if (grantpt(m) != 0 || unlockpt(m) != 0 || ptsname_r(m, name, sizeof name) != 0) {
-        close(m);
-        return false;
-    }
-    // keep one slave descriptor open ourselves, so that the master never
-    // sees a hang-up while the host has the port closed
-    int s = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (s < 0) {
-        close(m);
-        return false;
-    }
-    struct termios t;
-    if (tcgetattr(s, &t) == 0) {
-        cfmakeraw(&t);
-        tcsetattr(s, TCSANOW, &t);
-    }
-    fcntl(m, F_SETFL, fcntl(m, F_GETFL) | O_NONBLOCK);
+    PtyLink l;
+    if (!openPtyLink(cfg_.sysroot + "/dev/" + tty, &l)) return false;
     p = PortIo();
-    p.master = m;
-    p.slaveKeep = s;
-    p.slaveName = name;
-    p.link = cfg_.sysroot + "/dev/" + tty;
-    unlink(p.link.c_str());
-    if (symlink(name, p.link.c_str()) != 0) {
-        // keep serving; the host just cannot find the port
-    }
+    p.master = l.master;
+    p.slaveKeep = l.slaveKeep;
+    p.slaveName = l.slaveName;
+    p.link = l.link;
     return true;
 }
 
 void SimulatedModule::closePort(PortIo &p) {
-    if (!p.link.empty()) unlink(p.link.c_str());
-    // closing the master hangs up the terminal: every reader of the slave
-    // gets end of file or EIO
-    if (p.slaveKeep >= 0) close(p.slaveKeep);
-    if (p.master >= 0) close(p.master);
+    PtyLink l{p.master, p.slaveKeep, p.slaveName, p.link};
+    closePtyLink(&l);
     p = PortIo();
 }
 
@@ -224,8 +206,6 @@ void SimulatedModule::wake() {
 
 void SimulatedModule::ioLoop() {
     for (;;) {
-        struct pollfd pfd[3];
-        int n = 0;
         int timeoutMs = -1;
         int atFd, modemFd;
         {
@@ -240,24 +220,9 @@ void SimulatedModule::ioLoop() {
                 if (timeoutMs < 0 || ms < timeoutMs) timeoutMs = static_cast<int>(ms) + 1;
             }
         }
-        pfd[n++] = {wakeRead_, POLLIN, 0};
-        int atIdx = -1, modemIdx = -1;
-        if (atFd >= 0) {
-            atIdx = n;
-            pfd[n++] = {atFd, POLLIN, 0};
-        }
-        if (modemFd >= 0) {
-            modemIdx = n;
-            pfd[n++] = {modemFd, POLLIN, 0};
-        }
-        int r = poll(pfd, static_cast<nfds_t>(n), timeoutMs);
+        short ev[2];
+        int r = pollPorts(wakeRead_, atFd, modemFd, timeoutMs, ev);
         if (r < 0 && errno != EINTR) return;
-
-        if (r > 0 && (pfd[0].revents & POLLIN)) {
-            char buf[64];
-            while (read(wakeRead_, buf, sizeof buf) > 0) {
-            }
-        }
         std::unique_lock<std::mutex> g(mu_);
         if (stop_) return;
         // due timers, in order of their time
@@ -272,13 +237,13 @@ void SimulatedModule::ioLoop() {
             fn();
         }
         bool idleHangup = false;
-        if (r > 0 && atIdx >= 0 && pfd[atIdx].revents) {
+        if (ev[0]) {
             if (at_.master == atFd) onReadable(Port::At);
-            if (!(pfd[atIdx].revents & POLLIN)) idleHangup = true;
+            if (!(ev[0] & POLLIN)) idleHangup = true;
         }
-        if (r > 0 && modemIdx >= 0 && pfd[modemIdx].revents) {
+        if (ev[1]) {
             if (modem_.master == modemFd) onReadable(Port::Modem);
-            if (!(pfd[modemIdx].revents & POLLIN)) idleHangup = true;
+            if (!(ev[1] & POLLIN)) idleHangup = true;
         }
         if (idleHangup) {
             // a hang-up without data: do not spin on it
@@ -358,6 +323,12 @@ void SimulatedModule::handleCommand(Port which, const std::string &raw) {
     RegView before = regView(st_);
     Effects fx;
     std::vector<std::string> lines = answerCommand(st_, raw, unknownReply_, &fx);
+    if (fx.replyDelayMs > 0) {
+        // a network scan: the answer comes later, the port stays served
+        timers_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(fx.replyDelayMs),
+                           [this, which, lines] { writeLinesLocked(which, lines); }});
+        return;
+    }
     writeLinesLocked(which, lines);
     if (fx.pduPrompt) {
         p.pduMode = true;
@@ -369,6 +340,7 @@ void SimulatedModule::handleCommand(Port which, const std::string &raw) {
     std::vector<std::string> after = registrationLines(st_, before, regView(st_));
     after.insert(after.begin(), fx.unsolicited.begin(), fx.unsolicited.end());
     emitLocked(after);
+    scheduleLocked(fx.later);
     if (fx.resetModule) {
         // the module answers, then drops off USB and comes back
         auto now = std::chrono::steady_clock::now();
@@ -393,18 +365,7 @@ void SimulatedModule::writeLinesLocked(Port which, const std::vector<std::string
 }
 
 void SimulatedModule::writeLocked(Port which, const std::string &bytes) {
-    PortIo &p = io(which);
-    size_t off = 0;
-    while (p.master >= 0 && off < bytes.size()) {
-        ssize_t n = write(p.master, bytes.data() + off, bytes.size() - off);
-        if (n > 0) {
-            off += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;  // nobody reads and the terminal is full: the rest is lost
-        }
-    }
+    writeAllTo(io(which).master, bytes);
 }
 
 void SimulatedModule::emitLocked(const std::vector<std::string> &lines, Port which) {
@@ -530,20 +491,34 @@ void SimulatedModule::setLteSignal(int rsrp, int rsrq, int sinr) {
 }
 
 void SimulatedModule::incomingCall(const std::string &number) {
-    std::lock_guard<std::mutex> g(mu_);
-    st_.call.state = CallState::Incoming;
-    st_.call.outgoing = false;
-    st_.call.number = number;
-    st_.call.since = std::chrono::steady_clock::now();
-    emitLocked(incomingCallLines(st_));
+    callEvent([&number](ModuleState &s, Effects &fx) { networkCall(s, number, &fx); });
 }
 
 void SimulatedModule::remoteHangup() {
+    callEvent([](ModuleState &s, Effects &fx) { networkHangup(s, 0, 104, &fx); });
+}
+
+void SimulatedModule::callEvent(const std::function<void(ModuleState &, Effects &)> &event) {
     std::lock_guard<std::mutex> g(mu_);
-    if (st_.call.state == CallState::None) return;
-    std::vector<std::string> lines = callEndLines(st_, 104);
-    st_.call = Call();
-    emitLocked(lines);
+    Effects fx;
+    event(st_, fx);
+    emitLocked(fx.unsolicited);
+    scheduleLocked(fx.later);
+}
+
+void SimulatedModule::scheduleLocked(const std::vector<Later> &later) {
+    for (const Later &l : later) {
+        std::function<void(ModuleState &, Effects &)> run = l.run;
+        int plug = plugCount_;
+        timers_.push_back({std::chrono::steady_clock::now() + l.after, [this, run, plug] {
+                               if (!plugged_ || plug != plugCount_) return;  // the module went away
+                               Effects fx;
+                               run(st_, fx);
+                               emitLocked(fx.unsolicited);
+                               scheduleLocked(fx.later);
+                           }});
+    }
+    if (!later.empty()) wake();
 }
 
 void SimulatedModule::incomingSms(const std::string &pdu) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "bootloader.h"
 #include "dialect.h"
 #include "module_state.h"
 #include "power_device.h"
@@ -98,6 +99,9 @@ public:
     // --- calls, SMS, USSD from the network ----------------------------------
     void incomingCall(const std::string &number);
     void remoteHangup();
+    // runs a call event of the network side (call_dialect.h) under the lock,
+    // sends its lines and schedules its later steps
+    void callEvent(const std::function<void(ModuleState &, Effects &)> &event);
     void incomingSms(const std::string &pdu);
     void networkUssd(const std::string &text);
 
@@ -133,6 +137,9 @@ public:
     // control-language entry (see control.h); returns the reply text
     std::string control(const std::string &line);
 
+    // the diagnostic port and the download mode (bootloader.h)
+    Bootloader &bootloader() { return *boot_; }
+
 private:
     struct PortIo {
         int master = -1;
@@ -162,6 +169,7 @@ private:
     void writeLocked(Port which, const std::string &bytes);
     void emitLocked(const std::vector<std::string> &lines, Port which = Port::At);
     void changeLocked(const std::function<void(ModuleState &)> &change);
+    void scheduleLocked(const std::vector<Later> &later);
     std::string garbageLocked();
     const std::vector<std::string> *configuredReplyLocked(const std::string &norm) const;
     PortIo &io(Port which) { return which == Port::At ? at_ : modem_; }
@@ -191,6 +199,7 @@ private:
     // $sysroot/dev/pa_dev: the library's reset requests take the module off
     // USB and bring it back after the reset gap
     std::unique_ptr<PowerDevice> power_;
+    std::unique_ptr<Bootloader> boot_;
 };
 
 }  // namespace modemsim

@@ -1,5 +1,7 @@
 #include "request_codec.h"
 
+#include "simnet_codec.h"
+
 #include <ctype.h>
 #include <errno.h>
 #include <stdlib.h>
@@ -8,6 +10,8 @@
 #include <map>
 
 #include <ril_host.h>
+
+#include "ussd_codec.h"
 
 using nlohmann::json;
 
@@ -442,6 +446,7 @@ bool encodeRequest(int code, const std::vector<Arg> &args, RequestData &out, std
 
 json decodeResponse(int code, int family, const void *data, size_t len) {
     if (data == nullptr || len == 0) return nullptr;
+    if (json j; decodeSimnetResponse(code, data, len, j)) return j;
     switch (code) {
         case RIL_REQUEST_GET_SIM_STATUS: return decodeCardStatus(data, len);
         case RIL_REQUEST_SIGNAL_STRENGTH: return decodeSignal(data, len);
@@ -520,6 +525,11 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
                                                      strnlen(r->logicalModemUuid, MAX_UUID_LENGTH))},
                     {"status", r->status}};
         }
+        case RIL_REQUEST_SEND_USSD:
+        case RIL_REQUEST_CANCEL_USSD:
+        case RIL_REQUEST_STK_SEND_ENVELOPE_COMMAND:
+        case RIL_REQUEST_STK_SEND_TERMINAL_RESPONSE:
+        case RIL_REQUEST_STK_HANDLE_CALL_SETUP_REQUESTED_FROM_SIM: return decodeUssdResponse(code, data, len);
         // string answers
         case RIL_REQUEST_GET_IMSI:
         case RIL_REQUEST_GET_IMEI:
@@ -574,6 +584,7 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
 
 json decodeUnsol(int code, const void *data, size_t len) {
     if (data == nullptr || len == 0) return nullptr;
+    if (json j; decodeSimnetUnsol(code, data, len, j)) return j;
     switch (code) {
         case RIL_UNSOL_SIGNAL_STRENGTH: return decodeSignal(data, len);
         case RIL_UNSOL_DATA_CALL_LIST_CHANGED: return decodeDataCalls(data, len);
@@ -583,7 +594,7 @@ json decodeUnsol(int code, const void *data, size_t len) {
         case RIL_UNSOL_STK_PROACTIVE_COMMAND:
         case RIL_UNSOL_STK_EVENT_NOTIFY:
             return str((const char *)data);
-        case RIL_UNSOL_ON_USSD: return decodeStrings(data, len);
+        case RIL_UNSOL_ON_USSD: return decodeUssdUnsol(data, len);
         case RIL_UNSOL_RADIO_CAPABILITY: return decodeResponse(RIL_REQUEST_GET_RADIO_CAPABILITY, 0, data, len);
         case RIL_UNSOL_RESPONSE_CDMA_NEW_SMS: {
             if (len < sizeof(RIL_CDMA_SMS_Message)) return rawBytes(data, len);
