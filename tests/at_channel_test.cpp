@@ -94,6 +94,9 @@ struct TimeoutCase {
     long long callerMs;
     unsigned expectedMs;
 };
+void PrintTo(const TimeoutCase &c, std::ostream *os) {
+    *os << c.command << " (caller " << c.callerMs << " ms)";
+}
 
 class ChannelTimeout : public Channel, public ::testing::WithParamInterface<TimeoutCase> {};
 
@@ -111,7 +114,7 @@ TEST_P(ChannelTimeout, WaitsTheCommandsTimeOut) {
     EXPECT_GE(elapsed + kScale, c.expectedMs) << c.command;
     EXPECT_LE(elapsed, c.expectedMs + 150 * kScale) << c.command;
     EXPECT_EQ(g_timeouts.load(), 1);
-    EXPECT_EQ(g_ntimeoutcount, 1);
+    EXPECT_EQ(__atomic_load_n(&g_ntimeoutcount, __ATOMIC_SEQ_CST), 1);
     EXPECT_NE(logText().find(std::string("timeount command:") + c.command), std::string::npos);
     peer.verify();
 }
@@ -131,13 +134,13 @@ TEST_F(Channel, TimeOutCountIsConsecutiveAndOneCombinedQueryIsExempt) {
     open();
     EXPECT_EQ(at_send_command_full("AT+A", NO_RESULT, nullptr, nullptr, 100, nullptr), -4);
     EXPECT_EQ(at_send_command_full("AT+B", NO_RESULT, nullptr, nullptr, 100, nullptr), -4);
-    EXPECT_EQ(g_ntimeoutcount, 2);
+    EXPECT_EQ(__atomic_load_n(&g_ntimeoutcount, __ATOMIC_SEQ_CST), 2);
     EXPECT_EQ(g_timeouts.load(), 2);
     EXPECT_EQ(at_send_command("AT+C", nullptr), 0);
-    EXPECT_EQ(g_ntimeoutcount, 0);
+    EXPECT_EQ(__atomic_load_n(&g_ntimeoutcount, __ATOMIC_SEQ_CST), 0);
     // all three of CLCC, HOMESNID and COPS: no count, no callback
     EXPECT_EQ(at_send_command("AT+CLCC;^HOMESNID?;+COPS?", nullptr), -4);
-    EXPECT_EQ(g_ntimeoutcount, 0);
+    EXPECT_EQ(__atomic_load_n(&g_ntimeoutcount, __ATOMIC_SEQ_CST), 0);
     EXPECT_EQ(g_timeouts.load(), 2);
     peer.verify();
 }
@@ -147,7 +150,7 @@ TEST_F(Channel, TimeOutWithoutCallbackIsNotCounted) {
     peer.silence("AT+A");
     open();
     EXPECT_EQ(at_send_command_full("AT+A", NO_RESULT, nullptr, nullptr, 100, nullptr), -4);
-    EXPECT_EQ(g_ntimeoutcount, 0);
+    EXPECT_EQ(__atomic_load_n(&g_ntimeoutcount, __ATOMIC_SEQ_CST), 0);
     peer.verify();
 }
 
@@ -164,7 +167,7 @@ TEST_F(Channel, SenderWhoseDeadlinePassesWhileTheChannelIsBusyGetsMinus2AndWrite
     // 5 s on the module's clock, 100 ms here
     EXPECT_EQ(at_send_command_full("AT+FAST", SINGLELINE, "+FAST:", nullptr, 5000, &p), AT_ERROR_COMMAND_PENDING);
     EXPECT_EQ(p, nullptr);
-    EXPECT_EQ(g_ntimeoutcount, 0);  // not a time-out of the module
+    EXPECT_EQ(__atomic_load_n(&g_ntimeoutcount, __ATOMIC_SEQ_CST), 0);  // not a time-out of the module
     EXPECT_EQ(g_timeouts.load(), 0);
     firstDone = true;
     first.join();
@@ -270,7 +273,7 @@ TEST(ChannelLoad, ManyConcurrentSendersEachGetTheirOwnAnswer) {
     setenv("RIL_TIME_SCALE", "1", 1);
     EchoModule module;
     ASSERT_GE(module.slave(), 0);
-    ASSERT_EQ(at_open(module.slave(), riltest::recordUnsol), 0);
+    ASSERT_EQ(at_open(dup(module.slave()), riltest::recordUnsol), 0);
     const int kThreads = 6, kEach = 25;
     std::atomic<int> wrong{0}, failed{0};
     std::vector<std::thread> threads;
@@ -458,6 +461,23 @@ TEST_F(Channel, ReopenedChannelWorksAndTheOldReaderIsGone) {
     peer.verify();
 }
 
+TEST_F(Channel, OpeningOverAnOpenChannelClosesTheOldPort) {
+    riltest::ScriptedPeer other;
+    peer.expect("AT+NEW", {"OK"});
+    int oldFd = other.openSlave();
+    ASSERT_GE(oldFd, 0);
+    ASSERT_EQ(at_open(oldFd, riltest::recordUnsol), 0);
+    open();  // no at_close in between
+    errno = 0;
+    EXPECT_EQ(fcntl(oldFd, F_GETFD), -1);
+    EXPECT_EQ(errno, EBADF);
+    EXPECT_EQ(at_send_command("AT+NEW", nullptr), 0);
+    // a bad descriptor is refused and leaves the open channel as it is
+    EXPECT_EQ(at_open(-1, riltest::recordUnsol), -1);
+    peer.verify();
+    EXPECT_TRUE(other.commands().empty());
+}
+
 // --- line handling over the port ---
 
 TEST_F(Channel, NoCarrierDoesNotEndThePendingCommand) {
@@ -533,6 +553,8 @@ struct Framing {
     const char *before;
     const char *after;
 };
+// readable, stable test names: the case by its name
+void PrintTo(const Framing &c, std::ostream *os) { *os << c.name; }
 
 class ChannelFraming : public Channel, public ::testing::WithParamInterface<Framing> {};
 

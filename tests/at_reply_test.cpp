@@ -24,6 +24,8 @@ struct TokCase {
     std::vector<Tok> steps;
     int hasMoreAfter;
 };
+// readable, stable test names: the line itself
+void PrintTo(const TokCase &c, std::ostream *os) { *os << "\"" << c.line << "\""; }
 
 class TokenizerTable : public ::testing::TestWithParam<TokCase> {};
 

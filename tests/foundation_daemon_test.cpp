@@ -77,6 +77,8 @@ struct PluginCase {
     bool loaded;
     bool entryMissing;
 };
+// readable, stable test names: the case by its name
+void PrintTo(const PluginCase &c, std::ostream *os) { *os << c.name; }
 
 class Plugin : public ::testing::TestWithParam<PluginCase> {};
 

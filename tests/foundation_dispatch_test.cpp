@@ -22,6 +22,7 @@ using riltest::RecordingEnv;
 static std::atomic<int> g_probeCalls{0};
 static std::atomic<int> g_probeCode{-1};
 #define PROBE(name, code)                                              \
+    extern "C" void name(void *, size_t, RIL_Token t);                 \
     extern "C" void name(void *, size_t, RIL_Token t) {                \
         g_probeCalls++;                                                \
         g_probeCode = code;                                            \
@@ -49,6 +50,11 @@ struct AdmissionCase {
     bool nullDataWithLength;
     int expected;  // RIL_Errno, or HANDLER
 };
+// readable, stable test names
+void PrintTo(const AdmissionCase &c, std::ostream *os) {
+    *os << "family " << c.family << ", state " << c.state << ", closed " << c.channelClosed << ", request " << c.code
+        << (c.nullDataWithLength ? ", null data with a length" : "") << " -> " << c.expected;
+}
 
 void setFamily(int family, RIL_RadioState state, int closed) {
     RIL_RadioState *states[] = {&s_radio_state_cdma, &s_radio_state_wcdma, &s_radio_state_lte};
@@ -130,7 +136,7 @@ TEST(CdmaChannelWait, RequestWaitsForTheChannelToReopen) {
     // the channel reopens 1 s (scaled) later
     std::thread reopen([] {
         sleepMsec(1000);
-        s_channel_closed_cdma = 0;
+        ril_family_set_channel_closed(&g_family_cdma, 0);
     });
     dispatch(0, 19, nullptr, 0, 3);
     reopen.join();
@@ -165,6 +171,9 @@ struct StateCase {
     RIL_RadioState to;
     std::vector<int> reported;
 };
+void PrintTo(const StateCase &c, std::ostream *os) {
+    *os << "family " << c.family << ", init " << c.hasinit << ", " << c.from << " -> " << c.to;
+}
 
 class RadioStateReports : public ::testing::TestWithParam<StateCase> {};
 

@@ -87,6 +87,8 @@ struct ColdStartCase {
     std::vector<std::string> init;   // initializeCallback, in order
     const char *stateLog;            // the state the initialization ends in, as logged
 };
+// readable, stable test names: the case by its model
+void PrintTo(const ColdStartCase &c, std::ostream *os) { *os << c.model; }
 
 class ColdStart : public Lifecycle, public ::testing::WithParamInterface<ColdStartCase> {};
 

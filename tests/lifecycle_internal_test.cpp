@@ -15,6 +15,7 @@ struct PortCase {
     const char *path;
     bool opened;
 };
+void PrintTo(const PortCase &c, std::ostream *os) { *os << c.path; }
 
 class AtPortOpen : public ::testing::TestWithParam<PortCase> {};
 

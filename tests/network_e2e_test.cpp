@@ -62,11 +62,23 @@ struct Rig {
         return false;
     }
 
-    // the family's SIM-ready steps have run (they start the signal polls)
+    // the family's SIM-ready steps have run to their end (they start the
+    // signal polls): the radio capability (1042) is reported only by them, and
+    // they end with the SIM status (1019): WCDMA twice after it, LTE once
     bool waitReady(int state) {
         if (!waitState(state)) return false;
         if (module.family() == modemsim::Family::Cdma) return true;
-        return riltest::waitUntil([this] { return d.property("gsm.sim.state") == "READY"; }, 30s);
+        const int last = module.family() == modemsim::Family::Wcdma ? 2 : 1;
+        return riltest::waitUntil(
+            [&] {
+                int seen = -1;  // 1019s after the first 1042
+                for (const json &m : d.messages()) {
+                    if (seen < 0 && isUnsol(m, RIL_UNSOL_RADIO_CAPABILITY)) seen = 0;
+                    else if (seen >= 0 && isUnsol(m, RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED)) seen++;
+                }
+                return seen >= last && d.property("gsm.sim.state") == "READY";
+            },
+            30s);
     }
 
     size_t mark() { return d.messages().size(); }
@@ -124,6 +136,8 @@ struct PollCase {
     json before;  // the record's fields the module's signal 21 gives
     json after;   // ... and signal 5, bit error rate 2
 };
+// readable, stable test names: the case by its model
+void PrintTo(const PollCase &c, std::ostream *os) { *os << c.model; }
 
 class SignalPoll : public ::testing::TestWithParam<PollCase> {};
 
@@ -282,6 +296,7 @@ struct RequestCase {
     int readyState;
     json reg, datareg, op, signal;  // signal: the fields to compare
 };
+void PrintTo(const RequestCase &c, std::ostream *os) { *os << c.model; }
 
 class NetworkRequests : public ::testing::TestWithParam<RequestCase> {};
 

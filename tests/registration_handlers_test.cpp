@@ -25,7 +25,7 @@ struct WVoiceCase {
     bool asksTech;      // a parsable answer goes on to "AT+CNSMOD?"
     Strings expected;
 };
-void PrintTo(const WVoiceCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const WVoiceCase &c, std::ostream *os) { *os << c.name; }
 
 class WcdmaVoice : public Net, public ::testing::WithParamInterface<WVoiceCase> {};
 
@@ -88,7 +88,7 @@ struct WDataCase {
     const char *cnsmod;  // "+CNSMOD:" line
     Strings expected;
 };
-void PrintTo(const WDataCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const WDataCase &c, std::ostream *os) { *os << c.name; }
 
 class WcdmaData : public Net, public ::testing::WithParamInterface<WDataCase> {};
 
@@ -143,7 +143,7 @@ struct TechCase {
     const char *expected;
     int registered;  // -1: unchanged
 };
-void PrintTo(const TechCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const TechCase &c, std::ostream *os) { *os << c.name; }
 
 class Wcdma3GMode : public Net, public ::testing::WithParamInterface<TechCase> {};
 
@@ -257,7 +257,7 @@ struct LteTechCase {
     int isCdma;
     int isSrlte;  // -1: unchanged (starts at 5)
 };
-void PrintTo(const LteTechCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const LteTechCase &c, std::ostream *os) { *os << c.name; }
 
 class LteTech : public Net, public ::testing::WithParamInterface<LteTechCase> {};
 
@@ -296,7 +296,7 @@ struct LteVoiceCase {
     Reply creg;
     bool parsed;
 };
-void PrintTo(const LteVoiceCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const LteVoiceCase &c, std::ostream *os) { *os << c.name; }
 
 class LteVoice : public Net, public ::testing::WithParamInterface<LteVoiceCase> {};
 
@@ -419,7 +419,7 @@ struct LteOperCase {
     Reply reply;
     Strings expected;
 };
-void PrintTo(const LteOperCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const LteOperCase &c, std::ostream *os) { *os << c.name; }
 
 class LteOperator : public Net, public ::testing::WithParamInterface<LteOperCase> {};
 
@@ -480,7 +480,7 @@ struct CdmaVoiceCase {
     Strings expected;
     int service;
 };
-void PrintTo(const CdmaVoiceCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const CdmaVoiceCase &c, std::ostream *os) { *os << c.name; }
 
 class CdmaVoice : public Net, public ::testing::WithParamInterface<CdmaVoiceCase> {};
 

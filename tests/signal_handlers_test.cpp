@@ -65,6 +65,7 @@ TEST_F(Net, WcdmaRequestReadsCsq) {
                  {{"+csq: 7,1", "OK"}, 7, 1},   {{"+CSQ: 12", "OK"}, 12, 0},
                  {kError, 0, 0},                {{"+CSQ: ,5", "OK"}, 0, 0}};
     for (const auto &c : cases) peer.expect("ATE0", kOk).expect("AT+CSQ", c.reply);
+    setenv("RIL_TIME_SCALE", "1", 1);  // "ATE0" waits its real 1 s for the OK
     open();
     for (const auto &c : cases) {
         auto s = nettest::recordOf<RIL_SignalStrength_v10>(call(OnWCDMA_RIL_REQUEST_SIGNAL_STRENGTH, false));
@@ -84,12 +85,15 @@ struct LteCase {
     Reply serverinfo;
     int gsm, ber, lteSignal, rsrp;
 };
-void PrintTo(const LteCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const LteCase &c, std::ostream *os) { *os << c.name; }
 
 class LteSignal : public Net, public ::testing::WithParamInterface<LteCase> {};
 
 TEST_P(LteSignal, ConvertsAndClamps) {
     const auto &c = GetParam();
+    // "ATE0" waits 1 s for its OK: on the compressed clock that is too short
+    // for a loaded machine, and a late OK would end the next query
+    setenv("RIL_TIME_SCALE", "1", 1);
     is_cdma = c.isCdma;
     peer.expect("ATE0", kOk)
         .expect(c.isCdma == 1 ? "AT+CCSQ" : "AT+CSQ", c.csq)
@@ -138,7 +142,7 @@ struct CdmaPollCase {
     int dbm, ecio, evdoDbm, snr;
     int dataService;
 };
-void PrintTo(const CdmaPollCase &c, std::ostream *os) { *os << c.name; }
+static void PrintTo(const CdmaPollCase &c, std::ostream *os) { *os << c.name; }
 
 class CdmaPoll : public Net, public ::testing::WithParamInterface<CdmaPollCase> {};
 

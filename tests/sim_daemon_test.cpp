@@ -180,6 +180,8 @@ struct PowerCase {
     int readyState;             // where the radio state settles with a ready card
     const char *readyProperty;  // written at the end of the SIM-ready steps
 };
+// readable, stable test names: the case by its model
+void PrintTo(const PowerCase &c, std::ostream *os) { *os << c.model; }
 
 class RadioPower : public ::testing::TestWithParam<PowerCase> {};
 

@@ -9,6 +9,8 @@
 
 typedef int (*kv_atfunc)(const char *cmd);
 
+extern "C" __attribute__((visibility("default"))) void kv_eventfun(kv_atfunc sender, int event, void *arg);
+
 extern "C" __attribute__((visibility("default"))) void kv_eventfun(kv_atfunc /*sender*/, int event,
                                                                    void *arg) {
     const char *path = getenv("KVPLUGIN_RECORD");

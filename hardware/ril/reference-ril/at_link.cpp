@@ -624,6 +624,7 @@ extern "C" {
 
 int at_open(int fd, ATUnsolHandler h) {
     pthread_once(&s_initOnce, initLocks);
+    if (fd < 0) return -1;
     Reader *r = new (std::nothrow) Reader;
     if (r == nullptr) return -1;
     int pipefd[2];
@@ -633,10 +634,18 @@ int at_open(int fd, ATUnsolHandler h) {
     }
     r->fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     r->wakeFd = pipefd[0];
+    if (r->fd < 0) {
+        close(pipefd[0]);
+        close(pipefd[1]);
+        delete r;
+        return -1;
+    }
     {
         CmdLock lock;
-        // a reader still running from a channel that was never closed ends now
+        // a channel that was never closed: its reader ends now and its port
+        // is closed (the caller's new descriptor may be the same one)
         if (s_wakeWr >= 0) close(s_wakeWr);
+        if (s_fd >= 0 && s_fd != fd) close(s_fd);
         s_wakeWr = pipefd[1];
         s_gen++;
         r->gen = s_gen;
@@ -653,10 +662,15 @@ int at_open(int fd, ATUnsolHandler h) {
     pthread_attr_destroy(&attr);
     if (rc != 0) {
         AT_LOGE("pthread_create: %s", strerror(rc));
+        // back to a closed channel: nothing may write to a port without a reader
         CmdLock lock;
         close(s_wakeWr);
         s_wakeWr = -1;
-        if (r->fd >= 0) close(r->fd);
+        s_fd = -1;
+        s_readerClosed = 1;
+        s_gen++;
+        pthread_cond_broadcast(&s_commandcond);
+        close(r->fd);
         close(r->wakeFd);
         delete r;
         return -1;

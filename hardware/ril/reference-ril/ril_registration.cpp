@@ -37,14 +37,14 @@ RIL_DataRegistrationStateResponse s_datareg_lte;
 int is_srlte = 0;
 int is_mode_g = 0;
 
-// Flags owned by the call, flight-mode, identity and packet-data areas. They
+// Flags owned by the call, flight-mode and packet-data areas (s_simcard is
+// the identity area's). They
 // are defined weak here so this area links on its own; the owning area's
 // definition takes precedence.
 __attribute__((weak)) int g_use_hasdataservice = 1;
 __attribute__((weak)) int G_incall = 0;
 __attribute__((weak)) int g_flying = 0;
 __attribute__((weak)) int g_fly_datareg = 0;
-__attribute__((weak)) int s_simcard = 1;
 }
 
 static const char kNoError[] = "requestRegistrationState must never return an error when radio is on";

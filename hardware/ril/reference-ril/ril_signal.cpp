@@ -29,9 +29,8 @@ unsigned int s_nosignal_since = 0;
 // Shared with the "^MODE:" handling of the unsolicited lines, which may
 // define it as well; both start at 2.
 __attribute__((weak)) int s_sysmode = 2;
-// Flags owned by the screen-state and packet-data areas (weak: the owning
-// area's definition takes precedence).
-__attribute__((weak)) int g_screenon = 1;
+// Flags owned by the packet-data area (weak: the owning area's definition
+// takes precedence); g_screenon belongs to the screen-state handlers.
 __attribute__((weak)) int g_inprocess = 0;
 __attribute__((weak)) int g_pppd_usersetup = 0;
 }
