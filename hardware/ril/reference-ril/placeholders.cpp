@@ -9,19 +9,12 @@
 
 extern "C" {
 
-// network selection
-int getmodeconfig(void) { return -1; }
-RIL_RadioCapability RadioCapability;
-
 // SMS stores and unread-message readers
 void initSmsStore_cdma(void) {}
 void initSmsList_wcdma(void) {}
 void initSmsList_lte(void) {}
 void GetUnReadSMS(void *) {}
 void loop_lte_callback(void *) {}
-
-// SIM files
-void writeRuimFiles(void *) {}
 
 // PPP dialer: stopping pppd (weak, so the dialer's own definition wins)
 __attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
