@@ -34,6 +34,7 @@
 #include <cutils/properties.h>
 #include <ril_host.h>
 
+#include "dry_run.h"
 #include "request_codec.h"
 #include "ril_interface.h"
 
@@ -47,6 +48,7 @@ struct Options {
     bool json = false;
     bool supervise = false;
     bool exitOnEof = false;
+    bool dryRun = false;
     std::string script;
     std::vector<std::string> libArgs;
 };
@@ -423,7 +425,8 @@ void usage() {
             "  --json         machine mode: one JSON object per line on standard output\n"
             "  --script FILE  read requests from FILE instead of standard input\n"
             "  --exit-on-eof  quit once input ends and every request has completed\n"
-            "  --supervise    restart the library whenever it ends its process with status 0\n");
+            "  --supervise    restart the library whenever it ends its process with status 0\n"
+            "  --dry-run      list the ports, family and model discovery finds, open nothing\n");
 }
 
 bool parseOptions(int argc, char **argv, Options &opt) {
@@ -438,6 +441,8 @@ bool parseOptions(int argc, char **argv, Options &opt) {
             opt.script = argv[++i];
         } else if (a == "--exit-on-eof") {
             opt.exitOnEof = true;
+        } else if (a == "--dry-run") {
+            opt.dryRun = true;
         } else if (a == "--supervise") {
             opt.supervise = true;
         } else if (a == "--") {
@@ -514,6 +519,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "host-rild: cannot load %s: %s\n", opt.library.c_str(), dlerror());
         return 2;
     }
+    if (opt.dryRun) return hostrild::dryRun(lib, opt.json);
     typedef const RIL_RadioFunctions *(*InitFn)(const struct RIL_Env *, int, char **);
     InitFn init = (InitFn)dlsym(lib, "RIL_Init");
     if (init == nullptr) {
