@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sms_state.h"
 #include "call_state.h"
 #include "simnet_state.h"
 #include "ussd_state.h"
@@ -96,6 +97,7 @@ struct ModuleState {
     Identity id;
     CallTable calls;       // the voice calls (call_dialect.h)
     SimnetState simnet;    // card files, facility locks, visible networks, GPS
+    SmsState sms;          // stores and settings of messaging (sms_state.h)
 
     // time of the last power-on (plug or reset), for SIM readiness
     std::chrono::steady_clock::time_point poweredOn = std::chrono::steady_clock::now();

@@ -9,13 +9,6 @@
 
 extern "C" {
 
-// SMS stores and unread-message readers
-void initSmsStore_cdma(void) {}
-void initSmsList_wcdma(void) {}
-void initSmsList_lte(void) {}
-void GetUnReadSMS(void *) {}
-void loop_lte_callback(void *) {}
-
 // PPP dialer: stopping pppd (weak, so the dialer's own definition wins)
 __attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
     RILDEBUG("StopPPPD: %s, %d", caller ? caller : "UNKONWN", needresume);
@@ -29,8 +22,5 @@ void GetPPPServiceName(void) {}
 void CheckDataStatus(void *) {}
 void WCheckDataStatus(void *) {}
 void LteCheckDataStatus(void *) {}
-
-// AT commands from the event plug-in go through the AT service's filter
-int event_atfunc(const char *cmd) { return at_send_single_command(cmd); }
 
 }  // extern "C"
