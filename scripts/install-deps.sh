@@ -7,6 +7,11 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           python3-gammu libgammu-dev)
 # the CRC-16/X.25 and Intel HEX oracles of the firmware download tests
 packages+=(python3-crcmod python3-intelhex)
+# the 32-bit ARM stage: the cross toolchain, the emulator and the armhf
+# libraries of the tests (multiarch; the armhf architecture is added below)
+armhf_packages=(g++-arm-linux-gnueabihf qemu-user libgtest-dev:armhf libgmock-dev:armhf
+                libreadline-dev:armhf libstdc++6:armhf)
+packages+=("${armhf_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -15,6 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  dpkg --print-foreign-architectures | grep -qx armhf || $SUDO dpkg --add-architecture armhf
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi

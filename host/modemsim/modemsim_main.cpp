@@ -8,15 +8,36 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "capture_replay.h"
 #include "control.h"
 #include "simulated_module.h"
 
 using namespace modemsim;
 
 namespace {
+
+// --replay LOG: answer every command as the module in that log did
+bool replayLog(SimulatedModule &module, const std::vector<std::pair<std::string, std::string>> &opts) {
+    for (const auto &o : opts) {
+        if (o.first != "--replay") continue;
+        std::ifstream in(o.second);
+        if (!in) throw std::runtime_error("cannot read " + o.second);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::vector<CaptureExchange> capture = parseCapture(text.str());
+        if (capture.empty()) throw std::runtime_error("no \"AT> \" lines in " + o.second);
+        replayCapture(module, capture);
+        return true;
+    }
+    return false;
+}
 
 void usage() {
     fprintf(stderr,
@@ -25,6 +46,7 @@ void usage() {
             "models: wcdma6290 cdma lte lte8909 asr (default lte); sysroot default $RIL_SYSROOT\n"
             "options: --pin CODE --puk CODE --locked --no-sim --imsi X --cdma-imsi X --iccid X\n"
             "         --imei X --meid X|none --hwinfo N|none --no-network --signal RSSI\n"
+            "         --replay LOG  answer as the module in LOG did (the library's AT> and AT< lines)\n"
             "         --reset-gap MS --echo --unplugged --quiet\n"
             "Control commands are read from standard input too when it is the\n"
             "foreground terminal ('help' lists them).\n");
@@ -79,7 +101,8 @@ int main(int argc, char **argv) {
                    a == "--unplugged") {
             opts.emplace_back(a, "");
         } else if (a == "--pin" || a == "--puk" || a == "--imsi" || a == "--cdma-imsi" || a == "--iccid" ||
-                   a == "--imei" || a == "--meid" || a == "--hwinfo" || a == "--signal" || a == "--reset-gap") {
+                   a == "--imei" || a == "--meid" || a == "--hwinfo" || a == "--signal" || a == "--reset-gap" ||
+                   a == "--replay") {
             opts.emplace_back(a, value());
         } else if (a == "-h" || a == "--help") {
             usage();
@@ -122,9 +145,13 @@ int main(int argc, char **argv) {
             else if (o.first == "--echo") s.echo = true;
             else if (o.first == "--unplugged") cfg.plugAtStart = false;
             else if (o.first == "--reset-gap") cfg.resetGap = std::chrono::milliseconds(atoi(o.second.c_str()));
+            else if (o.first == "--replay") cfg.plugAtStart = false;  // plugged once the answers are set
         }
         if (cfg.state.sim.pinEnabled) cfg.state.sim.lock = SimLock::Pin;
+        bool unplugged = false;
+        for (const auto &o : opts) unplugged = unplugged || o.first == "--unplugged";
         module = std::make_unique<SimulatedModule>(std::move(cfg));
+        if (replayLog(*module, opts) && !unplugged) module->plug();
         if (!socket.empty()) server = std::make_unique<ControlServer>(*module, socket);
     } catch (const std::exception &e) {
         fprintf(stderr, "modemsim: %s\n", e.what());

@@ -11,6 +11,7 @@ add_library(modemsim STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sms_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sms_control.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ussd_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture_replay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bootloader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pty_link.cpp)
 target_include_directories(modemsim PUBLIC ${CMAKE_CURRENT_LIST_DIR})

@@ -35,6 +35,7 @@
 #include <ril_host.h>
 #include <ril_host_binder.h>
 
+#include "dry_run.h"
 #include "request_codec.h"
 #include "ril_interface.h"
 
@@ -48,6 +49,7 @@ struct Options {
     bool json = false;
     bool supervise = false;
     bool exitOnEof = false;
+    bool dryRun = false;
     bool atService = false;  // start the library's "ril.at" service after RIL_Init
     std::string script;
     std::vector<std::string> libArgs;
@@ -426,7 +428,8 @@ void usage() {
             "  --script FILE  read requests from FILE instead of standard input\n"
             "  --exit-on-eof  quit once input ends and every request has completed\n"
             "  --supervise    restart the library whenever it ends its process with status 0\n"
-            "  --at-service   start the library's AT service (\"ril.at\") after RIL_Init\n");
+            "  --at-service   start the library's AT service (\"ril.at\") after RIL_Init\n"
+            "  --dry-run      list the ports, family and model discovery finds, open nothing\n");
 }
 
 bool parseOptions(int argc, char **argv, Options &opt) {
@@ -441,6 +444,8 @@ bool parseOptions(int argc, char **argv, Options &opt) {
             opt.script = argv[++i];
         } else if (a == "--exit-on-eof") {
             opt.exitOnEof = true;
+        } else if (a == "--dry-run") {
+            opt.dryRun = true;
         } else if (a == "--supervise") {
             opt.supervise = true;
         } else if (a == "--at-service") {
@@ -533,6 +538,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "host-rild: cannot load %s: %s\n", opt.library.c_str(), dlerror());
         return 2;
     }
+    if (opt.dryRun) return hostrild::dryRun(lib, opt.json);
     typedef const RIL_RadioFunctions *(*InitFn)(const struct RIL_Env *, int, char **);
     InitFn init = (InitFn)dlsym(lib, "RIL_Init");
     if (init == nullptr) {

@@ -81,6 +81,13 @@ void DaemonHarness::start(const DaemonOptions &opt) {
         if (opt.supervise) argv.push_back("--supervise");
         for (const auto &a : opt.args) argv.push_back(a.c_str());
         argv.push_back(nullptr);
+        // a cross build runs its programs through an emulator (qemu-arm)
+        const char *emulator = getenv("RIL_TEST_EMULATOR");
+        if (emulator != nullptr && *emulator != '\0') {
+            argv.insert(argv.begin(), emulator);
+            execvp(emulator, (char *const *)argv.data());
+            _exit(127);
+        }
         execv(bin.c_str(), (char *const *)argv.data());
         _exit(127);
     }
