@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "data_dialect.h"
 #include "simulated_module.h"
 
 namespace modemsim {
@@ -30,6 +31,8 @@ const char kHelp[] =
     "call NUMBER | hangup | sms PDU | ussd TEXT\n"
     "mute | unmute | garbage on|off | inject LINE | reply COMMAND [LINE|LINE...|none] | unknown LINE|LINE...\n"
     "imei X | meid X|none | hwinfo N|none | modeconfig N | echo on|off\n"
+    "data dial connect|nocarrier|error|silence | data delay MS | data service on|off | data busy N | data drop\n"
+    "data state\n"
     "log [all|clear] | state | help";
 
 bool toInt(const std::string &s, int *out) {
@@ -185,6 +188,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
                 m.powerReset();
         } else if (c == "sim") {
             return simCommand(m, w);
+        } else if (c == "data") {
+            return dataControl(m, w);
         } else if (c == "register") {
             Tech t;
             if (w.size() < 3 || !parseTech(w[1], &t)) return err("register TECH MCCMNC [NAME [SHORT]] [roaming]");

@@ -1,5 +1,7 @@
 #include "dialect.h"
 
+#include "data_dialect.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -243,9 +245,8 @@ Result basicCommand(ModuleState &s, const std::string &body, Effects *fx) {
             return ok();
         }
         // a packet-data dial string ("ATD*99#", "ATDT#777")
-        if (!s.radioOn || regView(s).stat == 0) return fail("NO CARRIER");
-        fx->dataMode = true;
-        return fail("CONNECT");  // a success final line that ends the command
+        DataReply d = answerDataDial(s, fx);
+        return fail(d.final);
     }
     if (c == 'A') {
         if (s.call.state != CallState::Incoming) return fail("NO CARRIER");
@@ -255,6 +256,7 @@ Result basicCommand(ModuleState &s, const std::string &body, Effects *fx) {
         return ok();
     }
     if (c == 'H') {
+        s.data.connected = false;
         for (auto &l : hangUpLocal(s)) fx->unsolicited.push_back(l);
         return ok();
     }
@@ -430,6 +432,13 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
     }
     const bool exec = !query && !test && !set;
     const Family fam = s.family;
+    DataReply data;
+    if (answerDataCommand(s, name, query, test, set, args, &data)) {
+        Result r;
+        r.lines = data.lines;
+        r.final = data.final;
+        return r;
+    }
     int e = 0;
 
     if (name == "+CFUN") {
@@ -530,7 +539,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
             return ok();
         }
         RegView v = regView(s);
-        return ok(cregLine(prefix.c_str(), *mode, domainStat(prefix.c_str(), v), v, false));
+        return ok(cregLine(prefix.c_str(), *mode, packetStat(s, prefix, domainStat(prefix.c_str(), v)), v, false));
     }
     if (name == "^SYSINFO") return sysinfo(s);
     if (name == "+COPS") return copsCommand(s, query, test, args);

@@ -16,6 +16,8 @@ struct Effects {
     bool pduPrompt = false;           // send "> " and collect a PDU up to Ctrl-Z
     std::string pduCommand;           // the command that asked for the PDU
     bool dataMode = false;            // "CONNECT" sent: the port now carries data
+    int delayMs = 0;                  // lines sent on the same port this much later
+    std::vector<std::string> delayed;
     std::vector<std::string> unsolicited;  // lines sent after the reply
 };
 

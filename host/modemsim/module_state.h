@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "data_state.h"
+
 namespace modemsim {
 
 enum class Family { Cdma = 0, Wcdma = 1, Lte = 2 };
@@ -99,6 +101,7 @@ struct ModuleState {
     Network net;           // the network the module is attached to (when it can be)
     Identity id;
     Call call;
+    DataState data;        // packet data (data_dialect.cpp)
 
     // time of the last power-on (plug or reset), for SIM readiness
     std::chrono::steady_clock::time_point poweredOn = std::chrono::steady_clock::now();

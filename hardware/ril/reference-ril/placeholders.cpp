@@ -23,15 +23,6 @@ void loop_lte_callback(void *) {}
 // SIM files
 void writeRuimFiles(void *) {}
 
-// PPP dialer: stopping pppd (weak, so the dialer's own definition wins)
-__attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
-    RILDEBUG("StopPPPD: %s, %d", caller ? caller : "UNKONWN", needresume);
-    return 0;
-}
-
-// PPP service name
-void GetPPPServiceName(void) {}
-
 // link checks
 void CheckDataStatus(void *) {}
 void WCheckDataStatus(void *) {}

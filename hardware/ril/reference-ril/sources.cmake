@@ -5,11 +5,14 @@ set(RIL_LIBRARY_SOURCES
   at_filter.cpp
   at_link.cpp
   at_reply.cpp
+  icmp_probe.cpp
   module_control.cpp
   placeholders.cpp
+  ppp_dialer.cpp
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_data_call.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
