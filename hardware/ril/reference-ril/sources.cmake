@@ -20,5 +20,6 @@ set(RIL_LIBRARY_SOURCES
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
+  ril_unsolicited.cpp
   usb_discovery.cpp
 )
