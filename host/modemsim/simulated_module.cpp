@@ -298,6 +298,12 @@ void SimulatedModule::onReadable(Port which) {
     }
     while (!p.inbuf.empty() && p.master >= 0) {
         if (p.dataMode && !st_.data.connected) p.dataMode = false;  // the call ended on the AT port
+        if (!p.dataMode && which == Port::Modem && p.inbuf.compare(0, 3, "+++") == 0) {
+            // an escape after the call already ended: answered, not a command
+            p.inbuf.erase(0, 3);
+            writeLinesLocked(which, {"OK"});
+            continue;
+        }
         if (p.dataMode) {
             // the port carries data after CONNECT; "+++" returns to commands
             if (p.inbuf.find("+++") != std::string::npos) {

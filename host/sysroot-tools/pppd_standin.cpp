@@ -120,6 +120,13 @@ int main(int argc, char **argv) {
     // leave the module's data mode, as a disconnect script would
     w = write(fd, "+++", 3);
     close(fd);
-    removeTree(ifdir);
+    // the interface goes at once, as the kernel drops it; a ping counting on
+    // it at that moment writes into the folder being removed
+    std::string gone = inSysroot("/sys/class/net/.ppp0.gone." + std::to_string(getpid()));
+    if (rename(ifdir.c_str(), gone.c_str()) != 0) gone = ifdir;
+    for (int i = 0; i < 50 && access(gone.c_str(), F_OK) == 0; i++) {
+        removeTree(gone);
+        if (access(gone.c_str(), F_OK) == 0) usleep(10000);
+    }
     return status;
 }

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,6 +14,8 @@
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <initializer_list>
 
 #include "ril_data.h"
 #include "ril_log.h"
@@ -60,7 +63,16 @@ extern "C" pid_t ril_spawn_program(const char *const argv[]) {
     pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) {
-        // only async-signal-safe calls here: the parent has threads
+        // only async-signal-safe calls here: the parent has threads. The
+        // program starts with no blocked or ignored signals and no
+        // descriptor but the standard three.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        struct sigaction dfl;
+        memset(&dfl, 0, sizeof(dfl));
+        dfl.sa_handler = SIG_DFL;
+        for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGALRM}) sigaction(sig, &dfl, nullptr);
         for (long fd = 3; fd < maxfd; fd++) close((int)fd);
         execv(path, (char *const *)argv);
         _exit(127);

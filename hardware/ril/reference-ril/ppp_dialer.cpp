@@ -471,11 +471,12 @@ extern "C" int start_pppthread(void) {
 
 namespace {
 
-// waits until run gen has ended or ms (clock) passed; lock held
-bool waitEnded(unsigned long gen, long ms) {
+// waits until run gen has ended or ms (clock) passed, at least floorMs of
+// real time; lock held
+bool waitEnded(unsigned long gen, long ms, long floorMs) {
     long scale = ril_time_scale();
     long real = ms / scale;
-    if (real < 20) real = 20;
+    if (real < floorMs) real = floorMs;
     struct timespec dl;
     clock_gettime(CLOCK_REALTIME, &dl);
     dl.tv_sec += real / 1000;
@@ -502,9 +503,10 @@ extern "C" int killpppd(void) {
     RILDEBUG("killpppd: pid %d", (int)pid);
     if (pid > 0 && s_ended_gen < gen) {
         kill(pid, SIGTERM);
-        if (!waitEnded(gen, 3000)) {
+        // pppd needs real time to end its link, whatever the clock says
+        if (!waitEnded(gen, 3000, 1000)) {
             if (s_ended_gen < gen) kill(pid, SIGKILL);
-            if (!waitEnded(gen, 10000)) RILDEBUG("killpppd: pid %d did not end", (int)pid);
+            if (!waitEnded(gen, 10000, 1000)) RILDEBUG("killpppd: pid %d did not end", (int)pid);
         }
     }
     pthread_mutex_unlock(&s_run_lock);
