@@ -32,4 +32,17 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 "$out/at_lines_fuzz" -max_total_time="$seconds" -max_len=20000 -timeout=10 \
   -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
   "$out/corpus" "$here/corpus/at_lines"
+# the data call list parsers over the AT reader
+clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer \
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  -Wall -Wextra -Werror -DRIL_HOST_BUILD=1 -DRIL_VERSION=15 \
+  -I"$lib" -I"$plat/include" \
+  "$here/data_list_fuzz.cpp" "$lib/ril_data_list.cpp" "$lib/at_link.cpp" "$lib/at_reply.cpp" "$lib/ril_log.cpp" \
+  "$plat/host_log.cpp" "$plat/host_env.cpp" \
+  -lpthread -o "$out/data_list_fuzz"
+mkdir -p "$out/corpus-data-list"
+echo "run_fuzz: running the data call list fuzzer for ${seconds}s"
+"$out/data_list_fuzz" -max_total_time="$seconds" -max_len=20000 -timeout=10 \
+  -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
+  "$out/corpus-data-list" "$here/corpus/data_list"
 echo "run_fuzz: no crash, no sanitizer report"

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -60,7 +61,8 @@ int countEntries(const std::string &dir) {
 }
 
 struct Rig {
-    explicit Rig(const std::string &model) : module(config(model)), d(root) {
+    explicit Rig(const std::string &model, const std::map<std::string, std::string> &props = {})
+        : module(config(model)), d(root) {
         riltest::makeDirs(root.at("/sysroot/system/bin"));
         for (const char *tool : {"pppd", "ping", "netcfg"}) {
             std::string src = std::string(RIL_BUILD_DIR) + "/sysroot-tools/" + tool;
@@ -68,6 +70,7 @@ struct Rig {
         }
         DaemonOptions opt;
         opt.timeScale = kScale;
+        opt.properties = props;
         d.start(opt);
     }
     ~Rig() {
@@ -350,6 +353,66 @@ TEST(ParkedSetup, WithoutPacketServiceTheWaitIsBounded) {
     EXPECT_EQ(r.value("error", -1), RIL_E_GENERIC_FAILURE) << r.dump();
     EXPECT_TRUE(rig.modemCommands().empty()) << "nothing was dialled";
     EXPECT_EQ(rig.responses(t), 1);
+}
+
+TEST(ParkedSetup, SixResumesWithoutAnAddressFailTheSetUpAndReportTheListChanged) {
+    Rig rig("lte");
+    ASSERT_TRUE(rig.ready());
+    // pppd runs but ip-up never comes: each resume waits 30 clock seconds,
+    // kills pppd and tries again 3 s later
+    rig.pppdConfig("noip=1\n");
+    long t = rig.d.request("data cmnet");
+    json r = rig.response(t, std::chrono::milliseconds(6 * 45000 / kScale + 20000));
+    EXPECT_EQ(r.value("error", -1), RIL_E_GENERIC_FAILURE) << r.dump();
+    EXPECT_EQ(rig.modemCommands().size(), 6u);
+    EXPECT_LE(rig.pppdRuns().size(), 6u);
+    EXPECT_TRUE(rig.d.waitUnsol(RIL_UNSOL_DATA_CALL_LIST_CHANGED, 10s).is_object());
+    EXPECT_TRUE(riltest::waitUntil([&] { return !rig.anyPppdAlive(); }, 10s));
+    EXPECT_EQ(rig.responses(t), 1);
+}
+
+TEST(DataRequests, InitialAttachListFailCauseAndAllowData) {
+    // LTE: the first initial-attach request with "ril.rild.connected" unset
+    // marks it and ends the process to be restarted; the next one succeeds
+    {
+        Rig rig("lte");
+        ASSERT_TRUE(rig.ready());
+        rig.d.request("RIL_REQUEST_SET_INITIAL_ATTACH_APN");
+        EXPECT_EQ(rig.d.waitExit(20s), 0);
+        EXPECT_EQ(rig.d.property("ril.rild.connected"), "true");
+    }
+    Rig lte("lte", {{"ril.rild.connected", "true"}});
+    ASSERT_TRUE(lte.ready());
+    EXPECT_EQ(lte.response(lte.d.request("RIL_REQUEST_SET_INITIAL_ATTACH_APN")).value("error", -1), 0);
+    EXPECT_EQ(lte.response(lte.d.request("RIL_REQUEST_ALLOW_DATA 1")).value("error", -1), 0);
+    // the LTE list with a context listed is the current record
+    json list = lte.response(lte.d.request("datalist"));
+    EXPECT_EQ(list.value("error", -1), 0) << list.dump();
+    ASSERT_TRUE(list["data"].is_array() && list["data"].size() == 1) << list.dump();
+    EXPECT_EQ(list["data"][0]["cid"], 1);
+    EXPECT_EQ(list["data"][0]["type"], "IP");
+
+    Rig cdma("cdma");
+    ASSERT_TRUE(cdma.ready());
+    json cause = cdma.response(cdma.d.request("RIL_REQUEST_LAST_DATA_CALL_FAIL_CAUSE"));
+    EXPECT_EQ(cause.value("error", -1), 0);
+    EXPECT_EQ(cause["data"], json::array({65535}));
+    // the CDMA list: one record per "+CGACT:" line, the type from "+CGDCONT:"
+    cdma.module.setReply("AT+CGACT?", {"+CGACT: 1,1", "OK"});
+    cdma.module.setReply("AT+CGDCONT?", {"+CGDCONT: 1,\"IP\",\"3gnet\",\"10.0.0.1\",0,0", "OK"});
+    json cl = cdma.response(cdma.d.request("datalist"));
+    ASSERT_TRUE(cl["data"].is_array() && cl["data"].size() == 1) << cl.dump();
+    json rec = cl["data"][0];
+    EXPECT_EQ(rec["cid"], 1);
+    EXPECT_EQ(rec["active"], 1);
+    EXPECT_EQ(rec["type"], "IP");
+    EXPECT_EQ(rec["ifname"], "ppp0");
+    EXPECT_EQ(rec["addresses"], "");
+    EXPECT_EQ(rec["dnses"], "208.67.222.222");
+    EXPECT_EQ(rec["suggestedRetryTime"], 10);
+    // a line that does not parse fails the list
+    cdma.module.setReply("AT+CGACT?", {"+CGACT: 1", "OK"});
+    EXPECT_EQ(cdma.response(cdma.d.request("datalist")).value("error", -1), RIL_E_GENERIC_FAILURE);
 }
 
 /* ---- hostile set-up values ---- */

@@ -168,6 +168,7 @@ extern "C" void ril_park_data_token(RIL_Token t) {
     RIL_Token old = g_data_token;
     g_data_token = t;
     unsigned long seq = ++s_park_seq;
+    g_retrytimes = 0;
     pthread_mutex_unlock(&s_token_lock);
     if (old != nullptr) {
         RILDEBUG("%s", "a new data call set-up replaces the parked one");
@@ -450,7 +451,8 @@ void startChecker(const struct timeval *tv) {
 }  // namespace
 
 extern "C" int ResumeNetWork(void) {
-    g_retrytimes = 0;
+    // the count of address-less resumes runs across resumes: it starts with
+    // each set-up and ends with an address
     GetPPPServiceName();
     char *addr = nullptr;
     if (G_incall || G_userdisconnect) {

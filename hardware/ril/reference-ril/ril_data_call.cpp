@@ -5,13 +5,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
-#include <vector>
-
 #include "at_link.h"
 #include "at_reply.h"
 #include "ril_at_text.h"
 #include "ril_data.h"
+#include "ril_data_list.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
@@ -109,12 +107,7 @@ void failDuringCall(const Family &f, RIL_Token t) {
 
 /* ---- the data call list ---- */
 
-struct ListRecord {
-    RIL_Data_Call_Response_v11 rec;
-    std::string type;
-};
-
-std::vector<ListRecord> s_list;
+RilPdpEntry s_entries[kMaxListRecords];
 RIL_Data_Call_Response_v11 s_listout[kMaxListRecords];
 
 // Builds the list from "+CGACT:" and "+CGDCONT:"; false when the module
@@ -127,57 +120,22 @@ bool buildList(bool lteSingle, size_t *count) {
         at_response_free(r);
         return false;
     }
-    s_list.clear();
-    bool ok = true;
-    for (ReplyLine *l = r->p_intermediates; l != nullptr; l = l->p_next) {
-        char *p = l->line;
-        int cid = 0, state = 0;
-        if (at_tok_start(&p) < 0 || at_tok_nextint(&p, &cid) < 0 || at_tok_nextint(&p, &state) < 0) {
-            ok = false;
-            break;
-        }
-        if (s_list.size() >= kMaxListRecords || (lteSingle && !s_list.empty())) continue;
-        ListRecord rec;
-        memset(&rec.rec, 0, sizeof(rec.rec));
-        rec.rec.suggestedRetryTime = 10;
-        rec.rec.cid = cid;
-        rec.rec.active = state;
-        s_list.push_back(rec);
-    }
+    int n = ril_parse_cgact(r, s_entries, (int)kMaxListRecords, lteSingle ? 1 : 0);
     at_response_free(r);
-    if (!ok) return false;
-
+    if (n < 0) return false;
     r = nullptr;
     err = at_send_command_multiline("AT+CGDCONT?", "+CGDCONT:", &r);
-    if (err < 0 || r == nullptr || !r->success) {
-        at_response_free(r);
-        return false;
-    }
-    for (ReplyLine *l = r->p_intermediates; l != nullptr && ok; l = l->p_next) {
-        char *p = l->line;
-        int cid = 0;
-        char *type = nullptr, *apn = nullptr, *addr = nullptr;
-        if (at_tok_start(&p) < 0 || at_tok_nextint(&p, &cid) < 0) {
-            ok = false;
-            break;
-        }
-        for (ListRecord &rec : s_list) {
-            if (rec.rec.cid != cid) continue;
-            if (at_tok_nextstr(&p, &type) < 0 || at_tok_nextstr(&p, &apn) < 0 || at_tok_nextstr(&p, &addr) < 0) {
-                ok = false;
-                break;
-            }
-            rec.type.assign(type, strnlen(type, 16));
-            break;
-        }
-    }
+    bool ok = err >= 0 && r != nullptr && r->success && ril_parse_cgdcont(r, s_entries, n) == 0;
     at_response_free(r);
     if (!ok) return false;
-    size_t n = s_list.size();
-    for (size_t i = 0; i < n; i++) {
+    for (int i = 0; i < n; i++) {
         RIL_Data_Call_Response_v11 &o = s_listout[i];
-        o = s_list[i].rec;
-        o.type = (char *)s_list[i].type.c_str();
+        memset(&o, 0, sizeof(o));
+        o.status = 0;
+        o.suggestedRetryTime = 10;
+        o.cid = s_entries[i].cid;
+        o.active = s_entries[i].active;
+        o.type = s_entries[i].type;
         o.ifname = (char *)"ppp0";
         o.addresses = (char *)"";
         o.dnses = (char *)"208.67.222.222";
@@ -186,7 +144,7 @@ bool buildList(bool lteSingle, size_t *count) {
         o.mtu = 0;
     }
     if (lteSingle && n > 0) s_listout[0] = g_datacall_response;
-    *count = n;
+    *count = (size_t)n;
     return true;
 }
 

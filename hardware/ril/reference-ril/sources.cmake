@@ -13,6 +13,7 @@ set(RIL_LIBRARY_SOURCES
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
   ril_data_call.cpp
+  ril_data_list.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
