@@ -6,10 +6,16 @@
 // two answers.
 #include <stddef.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "at_link.h"
 #include "ril_data_list.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    setenv("RIL_LOG", "/dev/null", 1);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1) return 0;
