@@ -12,6 +12,9 @@
 #include "at_link.h"
 #include "ril_data_list.h"
 
+extern "C" int LLVMFuzzerInitialize(int *, char ***);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     setenv("RIL_LOG", "/dev/null", 1);
     return 0;

@@ -124,6 +124,8 @@ int PrepareDial(void);
 int ResumeNetWork(void);
 int ResumeLteNetWork(void);
 int getsimcardstatus(void);
+/* voice calls in progress (the call lines keep the count) */
+int GetCallCount(void);
 int StopGurad(void);
 void CheckDataAT(void *param);
 
