@@ -1,7 +1,10 @@
 // The AT channel over a real pseudo-terminal, against the scripted peer.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -150,7 +153,7 @@ TEST_F(Channel, TimeOutWithoutCallbackIsNotCounted) {
 
 // --- refusals ---
 
-TEST_F(Channel, SecondSenderIsRefusedAtOnceAndWritesNothing) {
+TEST_F(Channel, SenderWhoseDeadlinePassesWhileTheChannelIsBusyGetsMinus2AndWritesNothing) {
     std::atomic<bool> firstDone{false};
     peer.expect("AT+SLOW", Reply().thenWaitUntil([&] { return firstDone.load(); }).line("OK"));
     open();
@@ -158,13 +161,199 @@ TEST_F(Channel, SecondSenderIsRefusedAtOnceAndWritesNothing) {
     std::thread first([&] { firstRc = at_send_command("AT+SLOW", nullptr); });
     ASSERT_TRUE(peer.waitCommands(1));
     AtReply *p = reinterpret_cast<AtReply *>(0x1);
-    EXPECT_EQ(at_send_command_singleline("AT+FAST", "+FAST:", &p), AT_ERROR_COMMAND_PENDING);
+    // 5 s on the module's clock, 100 ms here
+    EXPECT_EQ(at_send_command_full("AT+FAST", SINGLELINE, "+FAST:", nullptr, 5000, &p), AT_ERROR_COMMAND_PENDING);
     EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(g_ntimeoutcount, 0);  // not a time-out of the module
+    EXPECT_EQ(g_timeouts.load(), 0);
     firstDone = true;
     first.join();
     EXPECT_EQ(firstRc, 0);
     peer.verify();  // "AT+FAST" never reached the port
     EXPECT_EQ(peer.commands(), std::vector<std::string>{"AT+SLOW"});
+}
+
+TEST_F(Channel, SendersThatFindTheChannelBusyWaitAndGoInArrivalOrder) {
+    std::atomic<bool> release{false};
+    peer.expect("AT+SLOW", Reply().thenWaitUntil([&] { return release.load(); }).line("OK"));
+    const int kWaiting = 4;
+    for (int i = 0; i < kWaiting; i++) {
+        std::string n = std::to_string(i);
+        peer.expect("AT+Q" + n, {"+Q: " + n, "OK"});
+    }
+    open();
+    int slowRc = 99;
+    std::thread slow([&] { slowRc = at_send_command("AT+SLOW", nullptr); });
+    ASSERT_TRUE(peer.waitCommands(1));
+    std::vector<std::thread> senders;
+    std::vector<int> rcs(kWaiting, 99);
+    std::vector<std::string> answers(kWaiting);
+    std::atomic<int> started{0};
+    for (int i = 0; i < kWaiting; i++) {
+        // each sender holds its place in the line before the next starts
+        senders.emplace_back([&, i] {
+            AtReply *p = nullptr;
+            std::string cmd = "AT+Q" + std::to_string(i);
+            started++;
+            rcs[i] = at_send_command_singleline(cmd.c_str(), "+Q:", &p);
+            if (p != nullptr && p->p_intermediates != nullptr) answers[i] = p->p_intermediates->line;
+            at_response_free(p);
+        });
+        ASSERT_TRUE(riltest::waitUntil([&] { return started.load() == i + 1; }, 5s));
+        ASSERT_TRUE(riltest::waitUntil([&] { return at_test_waiting_senders() == i + 1; }, 10s));
+    }
+    release = true;
+    slow.join();
+    for (auto &t : senders) t.join();
+    EXPECT_EQ(slowRc, 0);
+    for (int i = 0; i < kWaiting; i++) {
+        EXPECT_EQ(rcs[i], 0) << i;
+        EXPECT_EQ(answers[i], "+Q: " + std::to_string(i));
+    }
+    peer.verify();
+    EXPECT_EQ(peer.commands(), (std::vector<std::string>{"AT+SLOW", "AT+Q0", "AT+Q1", "AT+Q2", "AT+Q3"}));
+    EXPECT_EQ(at_test_waiting_senders(), 0);
+}
+
+// A module that answers every command "AT+X" with "+ECHO: X" and "OK", in
+// whatever order the commands come.
+class EchoModule {
+public:
+    EchoModule() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
+            slave_ = ::open(ptsname(master_), O_RDWR | O_NOCTTY);
+            struct termios ios;
+            if (slave_ >= 0 && tcgetattr(slave_, &ios) == 0) {
+                cfmakeraw(&ios);
+                tcsetattr(slave_, TCSANOW, &ios);
+            }
+        }
+        thread_ = std::thread([this] { run(); });
+    }
+    ~EchoModule() {
+        stop_ = true;
+        thread_.join();
+        if (slave_ >= 0) ::close(slave_);
+        if (master_ >= 0) ::close(master_);
+    }
+    int slave() const { return slave_; }
+    int answered() const { return answered_.load(); }
+
+private:
+    void run() {
+        std::string in;
+        while (!stop_) {
+            struct pollfd p = {master_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            char buf[256];
+            ssize_t n = read(master_, buf, sizeof(buf));
+            if (n <= 0) continue;
+            in.append(buf, (size_t)n);
+            size_t cr;
+            while ((cr = in.find('\r')) != std::string::npos) {
+                std::string cmd = in.substr(0, cr);
+                in.erase(0, cr + 1);
+                std::string out = "\r\n+ECHO: " + (cmd.size() > 3 ? cmd.substr(3) : "") + "\r\n\r\nOK\r\n";
+                if (write(master_, out.data(), out.size()) != (ssize_t)out.size()) return;
+                answered_++;
+            }
+        }
+    }
+    int master_ = -1, slave_ = -1;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> answered_{0};
+    std::thread thread_;
+};
+
+TEST(ChannelLoad, ManyConcurrentSendersEachGetTheirOwnAnswer) {
+    setenv("RIL_TIME_SCALE", "1", 1);
+    EchoModule module;
+    ASSERT_GE(module.slave(), 0);
+    ASSERT_EQ(at_open(module.slave(), riltest::recordUnsol), 0);
+    const int kThreads = 6, kEach = 25;
+    std::atomic<int> wrong{0}, failed{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; t++) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; i++) {
+                std::string tag = std::to_string(t) + "_" + std::to_string(i);
+                std::string cmd = "AT+" + tag;
+                AtReply *p = nullptr;
+                int rc = at_send_command_singleline(cmd.c_str(), "+ECHO:", &p);
+                if (rc != 0)
+                    failed++;
+                else if (p->p_intermediates == nullptr || std::string(p->p_intermediates->line) != "+ECHO: " + tag)
+                    wrong++;
+                at_response_free(p);
+            }
+        });
+    }
+    for (auto &t : threads) t.join();
+    at_close();
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(module.answered(), kThreads * kEach);
+    EXPECT_EQ(at_test_waiting_senders(), 0);
+}
+
+TEST_F(Channel, ClosingEndsTheWaitOfQueuedSenders) {
+    peer.silence("AT+SLOW");
+    open();
+    int slowRc = 99, queuedRc = 99;
+    std::thread slow([&] { slowRc = at_send_command("AT+SLOW", nullptr); });
+    ASSERT_TRUE(peer.waitCommands(1));
+    std::thread queued([&] { queuedRc = at_send_command("AT+NEXT", nullptr); });
+    ASSERT_TRUE(riltest::waitUntil([] { return at_test_waiting_senders() == 1; }, 10s));
+    at_close();
+    slow.join();
+    queued.join();
+    EXPECT_EQ(slowRc, AT_ERROR_CHANNEL_CLOSED);
+    EXPECT_EQ(queuedRc, AT_ERROR_CHANNEL_CLOSED);
+    EXPECT_EQ(peer.commands(), std::vector<std::string>{"AT+SLOW"});
+}
+
+std::atomic<int> g_sendWhileBusy{99};
+void sendingWhileBusyHandler(const char *line, const char *body) {
+    if (std::string(line) == "RING") g_sendWhileBusy = at_send_command("ATA", nullptr);
+    riltest::recordUnsol(line, body);
+}
+
+TEST_F(Channel, ReaderThreadIsRefusedAtOnceEvenWhileACommandIsPending) {
+    std::atomic<bool> release{false};
+    peer.expect("AT+SLOW", Reply{"RING"}.thenWaitUntil([&] { return release.load(); }).line("OK"));
+    open(sendingWhileBusyHandler);
+    int rc = 99;
+    std::thread slow([&] { rc = at_send_command("AT+SLOW", nullptr); });
+    ASSERT_TRUE(riltest::waitRecordedUnsol(1));
+    EXPECT_EQ(g_sendWhileBusy.load(), AT_ERROR_INVALID_THREAD);
+    release = true;
+    slow.join();
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(peer.commands(), std::vector<std::string>{"AT+SLOW"});
+}
+
+// A "+CUSD" line ends a call-waiting command; the "OK" that follows before
+// the sender wakes is an unsolicited line and never replaces the result.
+TEST_F(Channel, FirstFinalLineIsTheResultAndALaterOneIsUnsolicited) {
+    peer.expect("AT+CCWA=1,2", {"+CUSD: 0,\"x\",15", "OK"});
+    peer.expect("AT+CSQ", {"+CSQ: 20,99", "OK", "ERROR"});
+    open();
+    AtReply *p = nullptr;
+    ASSERT_EQ(at_send_command("AT+CCWA=1,2", &p), 0);
+    EXPECT_STREQ(p->finalResponse, "+CUSD: 0,\"x\",15");
+    EXPECT_EQ(p->success, 0);
+    at_response_free(p);
+    p = nullptr;
+    // the module's "OK" is out before the next command goes
+    ASSERT_TRUE(riltest::waitRecordedUnsol(1));
+    ASSERT_EQ(at_send_command_singleline("AT+CSQ", "+CSQ:", &p), 0);
+    EXPECT_STREQ(p->finalResponse, "OK");
+    EXPECT_EQ(p->success, 1);
+    at_response_free(p);
+    ASSERT_TRUE(riltest::waitRecordedUnsol(2));
+    EXPECT_EQ(riltest::recordedUnsolLines(), (std::vector<std::string>{"OK", "ERROR"}));
+    peer.verify();
 }
 
 std::atomic<int> g_sendFromHandler{99};

@@ -105,6 +105,11 @@ TEST(LineSorting, KindsTable) {
         {MULTILINE, "AT+CCWA=1,2", "+CCWA:", {"+CUSD: 4"}, {}, {}, "+CUSD: 4"},
         {MULTILINE, "AT+CCFC=0,2", "+CCFC:", {"+CUSD: 4"}, {}, {}, "+CUSD: 4"},
         {MULTILINE, "AT+CLCK=\"SC\",2", "+CLCK:", {"+CUSD: 4", "OK"}, {}, {"+CUSD: 4"}, "OK"},
+        // the first final line is the result: what follows it is unsolicited
+        {MULTILINE, "AT+CCWA=1,2", "+CCWA:", {"+CUSD: 4", "OK"}, {}, {"OK"}, "+CUSD: 4"},
+        {NO_RESULT, "AT", nullptr, {"OK", "ERROR"}, {}, {"ERROR"}, "OK"},
+        {SINGLELINE, "AT+CSQ", "+CSQ:", {"+CME ERROR: 30", "+CSQ: 20,99", "OK"}, {}, {"+CSQ: 20,99", "OK"}, "+CME ERROR: 30"},
+        {MULTILINE, "AT+COPS=?", "+COPS:", {"+COPS: 1", "OK", "+COPS: 2"}, {"+COPS: 1"}, {"+COPS: 2"}, "OK"},
         // an SMS read reply takes the next line as body, whatever it is
         {SINGLELINE, "AT+CMGR=1", "+CMGR:", {"+CMGR: 0,,23", "0891683108200105F0", "OK"}, {"+CMGR: 0,,23", "0891683108200105F0"}, {}, "OK"},
         {MULTILINE, "AT+CMGL=4", "+CMGL:", {"+CMGL: 1,0,,3", "OK", "+CMGL: 2,0,,3", "0011", "OK"}, {"+CMGL: 1,0,,3", "OK", "+CMGL: 2,0,,3", "0011"}, {}, "OK"},

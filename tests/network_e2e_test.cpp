@@ -299,10 +299,55 @@ TEST_P(NetworkRequests, AnswerWithTheModulesNetwork) {
     EXPECT_TRUE(contains(r.ask("signal"), c.signal));
 }
 
+// The signal poll and the framework's requests share the channel: requests
+// that arrive while a poll command is pending wait for it and still answer
+// with the module's network, never with a handler's defaults or an error.
+// the families with a signal poll (CDMA, WCDMA)
+class NetworkRequestsUnderPoll : public NetworkRequests {};
+
+TEST_P(NetworkRequestsUnderPoll, AnswerWithTheModulesNetworkWhileTheSignalPollRuns) {
+    const RequestCase &c = GetParam();
+    Rig r(c.model);
+    ASSERT_TRUE(r.waitReady(c.readyState)) << r.d.logText();
+    size_t from = r.mark();
+    ASSERT_GE(r.nthSignal(0, 1), 0);
+    // a burst over several poll periods: the daemon runs the requests one
+    // after the other on its request thread, the polls on its event thread
+    struct Asked {
+        long token;
+        std::string what;
+    };
+    std::vector<Asked> asked;
+    auto until = std::chrono::steady_clock::now() + 3 * kPollPeriod;
+    while (std::chrono::steady_clock::now() < until) {
+        for (const char *what : {"reg", "datareg", "op", "signal"}) asked.push_back({r.d.request(what), what});
+        json last = r.d.waitResponse(asked.back().token, 20s);
+        ASSERT_FALSE(last.is_null());
+    }
+    for (const Asked &a : asked) {
+        json resp = r.d.waitResponse(a.token, 20s);
+        ASSERT_EQ(resp.value("error", -1), RIL_E_SUCCESS) << a.what << ": " << resp.dump();
+        const json &data = resp["data"];
+        if (a.what == "signal") {
+            EXPECT_TRUE(contains(data, c.signal));
+        } else {
+            EXPECT_EQ(data, a.what == "reg" ? c.reg : a.what == "datareg" ? c.datareg : c.op) << a.what;
+        }
+    }
+    // the polls went on meanwhile
+    EXPECT_GE(r.nthSignal(from, 2), 0);
+    // the first "off" after start is ignored by both families; the second
+    // reaches the module whatever the poll is doing
+    size_t sent = r.module.commands().size();
+    for (int i = 0; i < 2; i++) {
+        json off = r.d.waitResponse(r.d.request("radio 0"), 30s);
+        EXPECT_EQ(off.value("error", -1), RIL_E_SUCCESS) << off.dump();
+    }
+    EXPECT_TRUE(r.module.waitForCommand("AT+CFUN=0", 20s, sent));
+}
+
 // the default networks: LAC 5A3C, cell 1D2F03 (1912579), SID 13824, NID 1
-INSTANTIATE_TEST_SUITE_P(
-    Families, NetworkRequests,
-    ::testing::Values(
+const RequestCase kRequestCases[] = {
         RequestCase{"cdma", RADIO_STATE_RUIM_READY,
                     // registered home on hybrid 1x/EVDO (system mode 8: EVDO_A)
                     {"1", "1", "1", "8", "1912579", "2282954", "6925210", "0", "13824", "1", "1", "1", "1", "0"},
@@ -335,10 +380,16 @@ INSTANTIATE_TEST_SUITE_P(
                     {"CHINA MOBILE", "CMCC", "46000"},
                     // RSRP from "+SERVERINFO:" (-95 dBm)
                     {{"gw", {{"signalStrength", 21}, {"bitErrorRate", 99}}},
-                     {"lte", {{"signalStrength", 21}, {"rsrp", 95}}}}}),
-    [](const ::testing::TestParamInfo<RequestCase> &i) {
-        std::string m = i.param.model;
-        return m == "wcdma6290" ? std::string("wcdma") : m;
-    });
+                     {"lte", {{"signalStrength", 21}, {"rsrp", 95}}}}},
+};
+
+std::string requestCaseName(const ::testing::TestParamInfo<RequestCase> &i) {
+    std::string m = i.param.model;
+    return m == "wcdma6290" ? std::string("wcdma") : m;
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, NetworkRequests, ::testing::ValuesIn(kRequestCases), requestCaseName);
+INSTANTIATE_TEST_SUITE_P(Families, NetworkRequestsUnderPoll, ::testing::ValuesIn(kRequestCases, kRequestCases + 2),
+                         requestCaseName);
 
 }  // namespace

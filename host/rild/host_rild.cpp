@@ -71,6 +71,9 @@ struct Daemon {
     };
     std::deque<Pending> requestQueue;
     std::map<long, int> issued;  // token -> request code, until completed
+    // tokens whose completion is being printed: still pending for "idle" and
+    // --exit-on-eof until their answer is out
+    std::map<long, int> completing;
     // token -> when onRequest was called, for the responses' "latency_us"
     std::map<long, std::chrono::steady_clock::time_point> started;
     long nextToken = 1;
@@ -109,7 +112,7 @@ void emit(const json &j) {
     }
     const std::string type = j.value("type", "");
     if (type == "response") {
-        std::cout << "< " << j["request"].get<std::string>() << " token=" << j["token"]
+        std::cout << "< " << j["request"].get<std::string>() << " (" << j["code"] << ") token=" << j["token"]
                   << " error=" << errnoName(j["error"].get<int>()) << "(" << j["error"] << ")\n";
         std::cout << renderHuman(j["data"], 4);
     } else if (type == "unsol") {
@@ -122,8 +125,26 @@ void emit(const json &j) {
     } else if (type == "init") {
         std::cout << "library up: version " << j["version"] << ", family " << j["family"] << " ("
                   << j["getVersion"].get<std::string>() << ")\n";
+    } else if (type == "queued") {
+        std::cout << "> " << j["request"].get<std::string>() << " (" << j["code"] << ") token=" << j["token"] << "\n";
+    } else if (type == "help") {
+        std::cout << j["text"].get<std::string>();
+    } else if (type == "list") {
+        for (const json &r : j["requests"])
+            std::cout << r["code"] << " " << r["name"].get<std::string>() << " " << r["arguments"].get<std::string>()
+                      << "\n";
+    } else if (type == "usage") {
+        std::cout << j["request"].get<std::string>() << " " << j["arguments"].get<std::string>() << "\n";
+    } else if (type == "state") {
+        std::cout << "radio state RADIO_STATE_" << radioStateName(j["radio_state"]) << " (" << j["radio_state"]
+                  << ")\n";
+    } else if (type == "version") {
+        std::cout << "version: " << j["text"].get<std::string>() << "\n";
+    } else if (type == "idle") {
+        std::cout << "idle: every request has completed\n";
     } else {
-        std::cout << j.dump() << "\n";
+        // a message without a console form: its fields, never raw JSON
+        std::cout << type << "\n" << renderHuman(j, 4);
     }
     std::cout.flush();
 }
@@ -144,6 +165,7 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
         if (it != g_daemon->issued.end()) {
             known = true;
             code = it->second;
+            g_daemon->completing[token] = code;
             g_daemon->issued.erase(it);
         }
         auto st = g_daemon->started.find(token);
@@ -151,7 +173,6 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
             latencyUs = std::chrono::duration_cast<std::chrono::microseconds>(completedAt - st->second).count();
             g_daemon->started.erase(st);
         }
-        g_daemon->reqCond.notify_all();
     }
     if (!known) {
         emitError("completion for unknown or already completed token " + std::to_string(token));
@@ -161,10 +182,17 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
     json data = decodeResponse(code, activeFamily(), response, responselen);
     emit({{"type", "response"},
           {"request", requestName(code)},
+          {"code", code},
           {"token", token},
           {"error", (int)e},
+          {"error_name", errnoName((int)e)},
           {"data", data},
           {"latency_us", latencyUs}});
+    // only now is the request no longer pending: "idle" and the end of input
+    // wait for this answer to be out
+    std::lock_guard<std::mutex> lock(g_daemon->reqLock);
+    g_daemon->completing.erase(token);
+    g_daemon->reqCond.notify_all();
 }
 
 void onUnsolicitedResponse(int code, const void *data, size_t datalen) {
@@ -235,19 +263,21 @@ void requestThread() {
 
 /* ---- console ---- */
 
-void printHelp() {
-    std::lock_guard<std::mutex> lock(g_daemon->outLock);
-    std::cout << "Requests: the platform name (RIL_REQUEST_DIAL 10086), without the prefix\n"
-                 "(DIAL 10086, dial 10086) or an alias: sim pin puk calls dial imsi hangup signal\n"
-                 "reg datareg op radio sms ussd imei answer baseband screen identity data datalist deactivate.\n"
-                 "data APN [user [password]] sets up a data call; deactivate tears it down.\n"
-                 "Strings with blanks go in double quotes; null passes a null string.\n"
-                 "Other commands: help, list, usage <request>, state, version, wait <ms>, quit.\n";
-}
+const char kHelp[] =
+    "Requests: the platform name (RIL_REQUEST_DIAL 10086), without the prefix\n"
+    "(DIAL 10086, dial 10086) or an alias: sim pin puk calls dial imsi hangup signal\n"
+    "reg datareg op radio sms ussd imei answer baseband screen identity data datalist deactivate.\n"
+    "data APN [user [password]] sets up a data call; deactivate tears it down.\n"
+    "Strings with blanks go in double quotes; null passes a null string.\n"
+    "Other commands: help, list, usage <request>, state, version, wait <ms>, quit.\n";
+
+void printHelp() { emit({{"type", "help"}, {"text", kHelp}}); }
 
 void waitForIdle() {
     std::unique_lock<std::mutex> lock(g_daemon->reqLock);
-    g_daemon->reqCond.wait(lock, [] { return g_daemon->requestQueue.empty() && g_daemon->issued.empty(); });
+    g_daemon->reqCond.wait(lock, [] {
+        return g_daemon->requestQueue.empty() && g_daemon->issued.empty() && g_daemon->completing.empty();
+    });
 }
 
 // Returns false when the daemon should quit.
@@ -268,9 +298,10 @@ bool handleLine(const std::string &line) {
         return true;
     }
     if (cmd == "list") {
-        std::lock_guard<std::mutex> lock(g_daemon->outLock);
+        json requests = json::array();
         for (int c = 1; c <= RIL_REQUEST_LAST_; c++)
-            std::cout << c << " " << requestName(c) << " " << requestUsage(c) << "\n";
+            requests.push_back({{"code", c}, {"name", requestName(c)}, {"arguments", requestUsage(c)}});
+        emit({{"type", "list"}, {"requests", requests}});
         return true;
     }
     if (cmd == "usage") {
@@ -278,7 +309,7 @@ bool handleLine(const std::string &line) {
         if (code < 0)
             emitError("usage: usage <request>");
         else
-            emit({{"type", "usage"}, {"request", requestName(code)}, {"arguments", requestUsage(code)}});
+            emit({{"type", "usage"}, {"request", requestName(code)}, {"code", code}, {"arguments", requestUsage(code)}});
         return true;
     }
     if (cmd == "state") {
@@ -328,14 +359,9 @@ bool handleLine(const std::string &line) {
     g_daemon->issued[token] = code;
     g_daemon->requestQueue.push_back({code, token, data});
     g_daemon->reqCond.notify_all();
-    if (g_daemon->opt.json) {
-        // emitted before the request thread can complete it: outLock is taken
-        // inside reqLock only here, and completions take them one at a time
-        emit({{"type", "queued"}, {"request", requestName(code)}, {"token", token}});
-    } else {
-        std::lock_guard<std::mutex> olock(g_daemon->outLock);
-        std::cout << "> " << requestName(code) << " token=" << token << std::endl;
-    }
+    // emitted before the request thread can complete it: outLock is taken
+    // inside reqLock only here, and completions take them one at a time
+    emit({{"type", "queued"}, {"request", requestName(code)}, {"code", code}, {"token", token}});
     return true;
 }
 

@@ -226,7 +226,7 @@ json decodeInts(const void *data, size_t len) {
 }
 
 json decodeCardStatus(const void *data, size_t len) {
-    if (len < sizeof(RIL_CardStatus_v6)) return {{"bytes", len}};
+    if (len < sizeof(RIL_CardStatus_v6)) return rawBytes(data, len);
     const RIL_CardStatus_v6 *cs = (const RIL_CardStatus_v6 *)data;
     static const char *cardStates[] = {"ABSENT", "PRESENT", "ERROR", "RESTRICTED"};
     static const char *appStates[] = {"UNKNOWN", "DETECTED", "PIN", "PUK", "SUBSCRIPTION_PERSO", "READY"};
@@ -264,7 +264,7 @@ json decodeCardStatus(const void *data, size_t len) {
 }
 
 json decodeSignal(const void *data, size_t len) {
-    if (len < sizeof(RIL_SignalStrength_v10)) return {{"bytes", len}};
+    if (len < sizeof(RIL_SignalStrength_v10)) return rawBytes(data, len);
     const RIL_SignalStrength_v10 *s = (const RIL_SignalStrength_v10 *)data;
     return {{"gw", {{"signalStrength", s->GW_SignalStrength.signalStrength},
                     {"bitErrorRate", s->GW_SignalStrength.bitErrorRate}}},
@@ -476,7 +476,7 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
         case RIL_REQUEST_SEND_SMS_EXPECT_MORE:
         case RIL_REQUEST_CDMA_SEND_SMS:
         case RIL_REQUEST_IMS_SEND_SMS: {
-            if (len < sizeof(RIL_SMS_Response)) return {{"bytes", len}};
+            if (len < sizeof(RIL_SMS_Response)) return rawBytes(data, len);
             const auto *r = (const RIL_SMS_Response *)data;
             return {{"messageRef", r->messageRef}, {"ackPDU", str(r->ackPDU)}, {"errorCode", r->errorCode}};
         }
@@ -484,7 +484,7 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
         case RIL_REQUEST_STK_SEND_ENVELOPE_WITH_STATUS:
         case RIL_REQUEST_SIM_TRANSMIT_APDU_BASIC:
         case RIL_REQUEST_SIM_TRANSMIT_APDU_CHANNEL: {
-            if (len < sizeof(RIL_SIM_IO_Response)) return {{"bytes", len}};
+            if (len < sizeof(RIL_SIM_IO_Response)) return rawBytes(data, len);
             const auto *r = (const RIL_SIM_IO_Response *)data;
             return {{"sw1", r->sw1}, {"sw2", r->sw2}, {"simResponse", str(r->simResponse)}};
         }
@@ -513,7 +513,7 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
         }
         case RIL_REQUEST_GET_RADIO_CAPABILITY:
         case RIL_REQUEST_SET_RADIO_CAPABILITY: {
-            if (len < sizeof(RIL_RadioCapability)) return {{"bytes", len}};
+            if (len < sizeof(RIL_RadioCapability)) return rawBytes(data, len);
             const auto *r = (const RIL_RadioCapability *)data;
             return {{"version", r->version}, {"session", r->session}, {"phase", r->phase},
                     {"rat", r->rat},
@@ -537,10 +537,39 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
         case RIL_REQUEST_CDMA_SUBSCRIPTION:
         case RIL_REQUEST_DEVICE_IDENTITY:
             return decodeStrings(data, len);
-        default:
-            // everything else answers with ints
+        // int-array answers
+        case RIL_REQUEST_ENTER_SIM_PIN:
+        case RIL_REQUEST_ENTER_SIM_PUK:
+        case RIL_REQUEST_ENTER_SIM_PIN2:
+        case RIL_REQUEST_ENTER_SIM_PUK2:
+        case RIL_REQUEST_CHANGE_SIM_PIN:
+        case RIL_REQUEST_CHANGE_SIM_PIN2:
+        case RIL_REQUEST_ENTER_NETWORK_DEPERSONALIZATION:
+        case RIL_REQUEST_LAST_CALL_FAIL_CAUSE:
+        case RIL_REQUEST_GET_CLIR:
+        case RIL_REQUEST_QUERY_CALL_WAITING:
+        case RIL_REQUEST_QUERY_FACILITY_LOCK:
+        case RIL_REQUEST_SET_FACILITY_LOCK:
+        case RIL_REQUEST_QUERY_NETWORK_SELECTION_MODE:
+        case RIL_REQUEST_GET_MUTE:
+        case RIL_REQUEST_QUERY_CLIP:
+        case RIL_REQUEST_LAST_DATA_CALL_FAIL_CAUSE:
+        case RIL_REQUEST_WRITE_SMS_TO_SIM:
+        case RIL_REQUEST_QUERY_AVAILABLE_BAND_MODE:
+        case RIL_REQUEST_GET_PREFERRED_NETWORK_TYPE:
+        case RIL_REQUEST_CDMA_QUERY_ROAMING_PREFERENCE:
+        case RIL_REQUEST_QUERY_TTY_MODE:
+        case RIL_REQUEST_CDMA_QUERY_PREFERRED_VOICE_PRIVACY_MODE:
+        case RIL_REQUEST_CDMA_WRITE_SMS_TO_RUIM:
+        case RIL_REQUEST_CDMA_GET_SUBSCRIPTION_SOURCE:
+        case RIL_REQUEST_VOICE_RADIO_TECH:
+        case RIL_REQUEST_IMS_REGISTRATION_STATE:
+        case RIL_REQUEST_SIM_OPEN_CHANNEL:
             if (len % sizeof(int) == 0) return decodeInts(data, len);
-            return {{"bytes", len}};
+            return rawBytes(data, len);
+        default:
+            // a shape this decoder does not know: the bytes, never a guess
+            return rawBytes(data, len);
     }
 }
 
@@ -558,7 +587,7 @@ json decodeUnsol(int code, const void *data, size_t len) {
         case RIL_UNSOL_ON_USSD: return decodeStrings(data, len);
         case RIL_UNSOL_RADIO_CAPABILITY: return decodeResponse(RIL_REQUEST_GET_RADIO_CAPABILITY, 0, data, len);
         case RIL_UNSOL_RESPONSE_CDMA_NEW_SMS: {
-            if (len < sizeof(RIL_CDMA_SMS_Message)) return {{"bytes", len}};
+            if (len < sizeof(RIL_CDMA_SMS_Message)) return rawBytes(data, len);
             const auto *m = (const RIL_CDMA_SMS_Message *)data;
             std::string digits;
             for (int i = 0; i < m->sAddress.number_of_digits && i < RIL_CDMA_SMS_ADDRESS_MAX; i++)
@@ -573,7 +602,7 @@ json decodeUnsol(int code, const void *data, size_t len) {
         }
         default:
             if (len % sizeof(int) == 0) return decodeInts(data, len);
-            return {{"bytes", len}};
+            return rawBytes(data, len);
     }
 }
 
@@ -607,17 +636,38 @@ std::string renderHuman(const json &value, int indent) {
 
 const char *errnoName(int e) {
     switch (e) {
-        case 0: return "SUCCESS";
-        case 1: return "RADIO_NOT_AVAILABLE";
-        case 2: return "GENERIC_FAILURE";
-        case 3: return "PASSWORD_INCORRECT";
-        case 4: return "SIM_PIN2";
-        case 5: return "SIM_PUK2";
-        case 6: return "REQUEST_NOT_SUPPORTED";
-        case 7: return "CANCELLED";
-        case 13: return "MODE_NOT_SUPPORTED";
-        default: return "ERROR";
+        case RIL_E_SUCCESS: return "SUCCESS";
+        case RIL_E_RADIO_NOT_AVAILABLE: return "RADIO_NOT_AVAILABLE";
+        case RIL_E_GENERIC_FAILURE: return "GENERIC_FAILURE";
+        case RIL_E_PASSWORD_INCORRECT: return "PASSWORD_INCORRECT";
+        case RIL_E_SIM_PIN2: return "SIM_PIN2";
+        case RIL_E_SIM_PUK2: return "SIM_PUK2";
+        case RIL_E_REQUEST_NOT_SUPPORTED: return "REQUEST_NOT_SUPPORTED";
+        case RIL_E_CANCELLED: return "CANCELLED";
+        case RIL_E_OP_NOT_ALLOWED_DURING_VOICE_CALL: return "OP_NOT_ALLOWED_DURING_VOICE_CALL";
+        case RIL_E_OP_NOT_ALLOWED_BEFORE_REG_TO_NW: return "OP_NOT_ALLOWED_BEFORE_REG_TO_NW";
+        case RIL_E_SMS_SEND_FAIL_RETRY: return "SMS_SEND_FAIL_RETRY";
+        case RIL_E_SIM_ABSENT: return "SIM_ABSENT";
+        case RIL_E_SUBSCRIPTION_NOT_AVAILABLE: return "SUBSCRIPTION_NOT_AVAILABLE";
+        case RIL_E_MODE_NOT_SUPPORTED: return "MODE_NOT_SUPPORTED";
+        case RIL_E_FDN_CHECK_FAILURE: return "FDN_CHECK_FAILURE";
+        case RIL_E_ILLEGAL_SIM_OR_ME: return "ILLEGAL_SIM_OR_ME";
+        case RIL_E_MISSING_RESOURCE: return "MISSING_RESOURCE";
+        case RIL_E_NO_SUCH_ELEMENT: return "NO_SUCH_ELEMENT";
     }
+    return "UNKNOWN_ERROR";
+}
+
+json rawBytes(const void *data, size_t len) {
+    static const char digits[] = "0123456789ABCDEF";
+    const unsigned char *b = (const unsigned char *)data;
+    std::string hex;
+    hex.reserve(len * 2);
+    for (size_t i = 0; i < len; i++) {
+        hex += digits[b[i] >> 4];
+        hex += digits[b[i] & 15];
+    }
+    return {{"bytes", len}, {"hex", hex}};
 }
 
 }  // namespace hostril

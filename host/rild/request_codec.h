@@ -66,6 +66,11 @@ nlohmann::json decodeUnsol(int code, const void *data, size_t len);
 // Human-readable rendering of a decoded value, indented.
 std::string renderHuman(const nlohmann::json &value, int indent);
 
+// The name of a RIL_Errno value without its "RIL_E_" prefix;
+// "UNKNOWN_ERROR" for a value outside the enumeration.
 const char *errnoName(int e);
+
+// Data of a shape the decoders do not know: {"bytes": len, "hex": "..."}.
+nlohmann::json rawBytes(const void *data, size_t len);
 
 }  // namespace hostril

@@ -209,7 +209,9 @@ void storeSingleLine(const char *line) {
 void processLine(Reader *r, const char *line) {
     CmdLock lock;
     if (r->gen != s_gen) return;  // this reader belongs to a closed channel
-    if (sp_response == nullptr) {
+    // once the pending command has its final line, whatever arrives before
+    // its sender wakes is unsolicited: the first final line stays the result
+    if (sp_response == nullptr || sp_response->finalResponse != nullptr) {
         callUnsol(line, nullptr);
     } else if (startsWithAny(line, s_finalResponsesSuccess)) {
         handleFinalResponse(line, 1);
@@ -257,7 +259,7 @@ void processLine(Reader *r, const char *line) {
 void appendBody(Reader *r, const char *line) {
     CmdLock lock;
     if (r->gen != s_gen) return;
-    if (sp_response == nullptr) {
+    if (sp_response == nullptr || sp_response->finalResponse != nullptr) {
         RILDEBUG("sms body without a pending command dropped");
         return;
     }
@@ -477,13 +479,83 @@ long long chooseTimeout(const char *command, long long timeoutMsec) {
     return timeoutMsec;
 }
 
+// The absolute time timeoutMsec (scaled) from now on the monotonic clock.
+struct timespec deadlineIn(long long timeoutMsec) {
+    struct timespec deadline = {0, 0};
+    // the host clock may run faster: the real wait is scaled down
+    long long ns = timeoutMsec * 1000000LL / ril_time_scale();
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += (time_t)(ns / 1000000000LL);
+    deadline.tv_nsec += (long)(ns % 1000000000LL);
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_sec += 1;
+        deadline.tv_nsec -= 1000000000L;
+    }
+    return deadline;
+}
+
+// Senders that found the channel busy, in arrival order (nodes live on the
+// waiting senders' stacks).
+struct Waiter {
+    Waiter *next = nullptr;
+};
+Waiter *s_waitHead = nullptr;
+Waiter *s_waitTail = nullptr;
+
+void leaveQueue(Waiter *w) {
+    Waiter **pp = &s_waitHead;
+    Waiter *prev = nullptr;
+    while (*pp != nullptr && *pp != w) {
+        prev = *pp;
+        pp = &(*pp)->next;
+    }
+    if (*pp == nullptr) return;
+    *pp = w->next;
+    if (s_waitTail == w) s_waitTail = prev;
+    // the next in line may be free to go now
+    pthread_cond_broadcast(&s_commandcond);
+}
+
+// Waits, in arrival order, until no command is pending; the channel closing
+// ends the wait (the write then fails with -3). Returns -2 when the deadline
+// passes first.
+int waitForTurn(long long timeoutMsec) {
+    if (sp_response == nullptr && s_waitHead == nullptr) return 0;
+    Waiter me;
+    RILDEBUG("AT channel busy: waiting for %s", s_commandText != nullptr ? s_commandText : "a command");
+    if (s_waitTail != nullptr)
+        s_waitTail->next = &me;
+    else
+        s_waitHead = &me;
+    s_waitTail = &me;
+    const struct timespec deadline = deadlineIn(timeoutMsec);
+    int err = 0;
+    while ((sp_response != nullptr || s_waitHead != &me) && s_readerClosed == 0 && s_fd >= 0) {
+        if (timeoutMsec > 0) {
+            int rc = pthread_cond_timedwait(&s_commandcond, &s_commandmutex, &deadline);
+            if (rc == ETIMEDOUT && (sp_response != nullptr || s_waitHead != &me) && s_readerClosed == 0 &&
+                s_fd >= 0) {
+                err = AT_ERROR_COMMAND_PENDING;
+                break;
+            }
+        } else {
+            pthread_cond_wait(&s_commandcond, &s_commandmutex);
+        }
+    }
+    leaveQueue(&me);
+    return err;
+}
+
 int sendNolock(const char *command, AtCommandKind kind, const char *responsePrefix,
                const char *smspdu, long long timeoutMsec, AtReply **pp_outResponse) {
     if (pp_outResponse != nullptr) *pp_outResponse = nullptr;
     if (command == nullptr) return AT_ERROR_GENERIC;
-    if (sp_response != nullptr) return AT_ERROR_COMMAND_PENDING;
+    int err = waitForTurn(timeoutMsec);
+    if (err < 0) return err;
+    // a channel that closed while this sender waited refuses the write (-3)
+    if (sp_response != nullptr) return AT_ERROR_CHANNEL_CLOSED;
 
-    int err = writeCommand(command);
+    err = writeCommand(command);
     if (err < 0) return err;
 
     sp_response = (AtReply *)calloc(1, sizeof(AtReply));
@@ -495,17 +567,7 @@ int sendNolock(const char *command, AtCommandKind kind, const char *responsePref
     const unsigned myGen = s_gen;
 
     struct timespec deadline = {0, 0};
-    if (timeoutMsec > 0) {
-        // the host clock may run faster: the real wait is scaled down
-        long long ns = timeoutMsec * 1000000LL / ril_time_scale();
-        clock_gettime(CLOCK_MONOTONIC, &deadline);
-        deadline.tv_sec += (time_t)(ns / 1000000000LL);
-        deadline.tv_nsec += (long)(ns % 1000000000LL);
-        if (deadline.tv_nsec >= 1000000000L) {
-            deadline.tv_sec += 1;
-            deadline.tv_nsec -= 1000000000L;
-        }
-    }
+    if (timeoutMsec > 0) deadline = deadlineIn(timeoutMsec);
 
     err = 0;
     // a channel closed or re-opened meanwhile (generation changed) ends the wait
@@ -532,6 +594,8 @@ int sendNolock(const char *command, AtCommandKind kind, const char *responsePref
         err = (s_readerClosed != 0 || s_gen != myGen) ? AT_ERROR_CHANNEL_CLOSED : 0;
     }
     clearPending();
+    // the channel is free: the first waiting sender goes next
+    pthread_cond_broadcast(&s_commandcond);
     return err;
 }
 
@@ -735,6 +799,13 @@ int at_get_cme_error(const AtReply *p_response) {
 }
 
 int at_handshake(void) { return 0; }
+
+int at_test_waiting_senders(void) {
+    CmdLock lock;
+    int n = 0;
+    for (Waiter *w = s_waitHead; w != nullptr; w = w->next) n++;
+    return n;
+}
 
 AtReply *at_test_feed(const char *data, size_t len, size_t chunk, int kind, const char *command,
                       const char *prefix, const char *pdu, ATUnsolHandler h) {

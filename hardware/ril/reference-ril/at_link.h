@@ -76,6 +76,9 @@ int at_handshake(void);
 AtReply *at_test_feed(const char *data, size_t len, size_t chunk, int kind, const char *command,
                       const char *prefix, const char *pdu, ATUnsolHandler h);
 
+/* Test hook: the number of senders waiting for the channel to become free. */
+int at_test_waiting_senders(void);
+
 #ifdef __cplusplus
 }
 #endif
