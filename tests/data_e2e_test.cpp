@@ -415,6 +415,27 @@ TEST(DataRequests, InitialAttachListFailCauseAndAllowData) {
     EXPECT_EQ(cdma.response(cdma.d.request("datalist")).value("error", -1), RIL_E_GENERIC_FAILURE);
 }
 
+TEST(DataRequests, LteSetUpWithoutSignalOrServiceDialsNothing) {
+    Rig rig("lte");
+    ASSERT_TRUE(rig.ready());
+    struct {
+        const char *command;
+        std::vector<std::string> reply;
+    } gates[] = {{"AT+CSQ", {"+CSQ: 99,99", "OK"}}, {"AT^SYSINFO", {"^SYSINFO: 1,3,0,9,1,0,0", "OK"}}};
+    for (const auto &g : gates) {
+        SCOPED_TRACE(g.command);
+        rig.module.setReply(g.command, g.reply);
+        size_t atFrom = rig.module.commands().size();
+        json r = rig.response(rig.d.request("data cmnet"));
+        EXPECT_EQ(r.value("error", -1), RIL_E_GENERIC_FAILURE) << r.dump();
+        for (const auto &cmd : since(rig.module.commands(), atFrom)) EXPECT_EQ(cmd.find("CGDCONT"), std::string::npos);
+        EXPECT_TRUE(rig.modemCommands().empty());
+        rig.module.clearReply(g.command);
+    }
+    // with signal and service back the same request goes through
+    EXPECT_EQ(rig.response(rig.d.request("data cmnet")).value("error", -1), 0);
+}
+
 /* ---- hostile set-up values ---- */
 
 struct HostileCase {

@@ -35,7 +35,12 @@ bool standInFile(const char *name, char *out, size_t len) {
     return n > 0 && (size_t)n < len;
 }
 
-int ioctlSocket(void) { return socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
+// a socket for the interface ioctls and the request naming the interface
+int ioctlSocket(const char *name, struct ifreq *ifr) {
+    memset(ifr, 0, sizeof(*ifr));
+    snprintf(ifr->ifr_name, sizeof(ifr->ifr_name), "%s", name);
+    return socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+}
 
 }  // namespace
 
@@ -64,11 +69,9 @@ extern "C" int ifc_get_info(const char *name, in_addr_t *addr, int *prefixLength
         if (flags != nullptr) *flags = IFF_UP | IFF_RUNNING;
         return 0;
     }
-    int s = ioctlSocket();
-    if (s < 0) return -1;
     struct ifreq ifr;
-    memset(&ifr, 0, sizeof(ifr));
-    snprintf(ifr.ifr_name, sizeof(ifr.ifr_name), "%s", name);
+    int s = ioctlSocket(name, &ifr);
+    if (s < 0) return -1;
     int result = -1;
     if (ioctl(s, SIOCGIFADDR, &ifr) == 0) {
         if (addr != nullptr) *addr = ((struct sockaddr_in *)&ifr.ifr_addr)->sin_addr.s_addr;
@@ -100,11 +103,9 @@ extern "C" int ifc_set_addr(const char *name, in_addr_t addr) {
         }
         return 0;
     }
-    int s = ioctlSocket();
-    if (s < 0) return -1;
     struct ifreq ifr;
-    memset(&ifr, 0, sizeof(ifr));
-    snprintf(ifr.ifr_name, sizeof(ifr.ifr_name), "%s", name);
+    int s = ioctlSocket(name, &ifr);
+    if (s < 0) return -1;
     struct sockaddr_in *sin = (struct sockaddr_in *)&ifr.ifr_addr;
     sin->sin_family = AF_INET;
     sin->sin_addr.s_addr = addr;

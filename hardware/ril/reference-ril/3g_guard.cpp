@@ -96,16 +96,6 @@ extern "C" void kv_raise_event(int event, void *arg) {
 
 static void *pthread_func(void *) { return nullptr; }
 
-static bool startDetached(void *(*body)(void *)) {
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-    pthread_t tid;
-    int r = pthread_create(&tid, &attr, body, nullptr);
-    pthread_attr_destroy(&attr);
-    return r == 0;
-}
-
 extern "C" void *ResumeNetWorkThread(void *);
 
 extern "C" int PrepareSem(void) {
@@ -113,8 +103,8 @@ extern "C" int PrepareSem(void) {
     pthread_once(&once, [] {
         sem_init(&smt, 0, 0);
         if (sem_init(&g_smt_pppexit, 0, 0) != 0) RILDEBUG("%s", "Dog >> semaphore initialization failed");
-        startDetached(ResumeNetWorkThread);
-        startDetached(pthread_func);
+        ril_start_detached(ResumeNetWorkThread, nullptr);
+        ril_start_detached(pthread_func, nullptr);
     });
     char value[PROPERTY_VALUE_MAX];
     property_get("ril.debug", value, "1");

@@ -299,12 +299,14 @@ static void *ping_thread_body(void *) {
     return nullptr;
 }
 
-extern "C" int start_pingthread(void) {
+extern "C" int ril_start_detached(void *(*body)(void *), void *arg) {
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
     pthread_t tid;
-    int r = pthread_create(&tid, &attr, ping_thread_body, nullptr);
+    int r = pthread_create(&tid, &attr, body, arg);
     pthread_attr_destroy(&attr);
     return r;
 }
+
+extern "C" int start_pingthread(void) { return ril_start_detached(ping_thread_body, nullptr); }

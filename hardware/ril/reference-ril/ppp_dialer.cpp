@@ -451,12 +451,7 @@ extern "C" int start_pppthread(void) {
     run->pid = pid;
     s_run_pid = pid;
     g_pppdhandle = 0;
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-    pthread_t tid;
-    int err = pthread_create(&tid, &attr, pppThreadBody, run);
-    pthread_attr_destroy(&attr);
+    int err = ril_start_detached(pppThreadBody, run);
     if (err != 0) {
         free(run);
         kill(pid, SIGKILL);

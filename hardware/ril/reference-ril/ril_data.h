@@ -80,6 +80,9 @@ pid_t ril_spawn_program(const char *const argv[]);
  * when the program cannot be run), -1 when it could not be started. */
 int ril_run_program(const char *const argv[]);
 
+/* Starts body(arg) on a detached thread; returns pthread_create's result. */
+int ril_start_detached(void *(*body)(void *), void *arg);
+
 /* ---- probe ---- */
 typedef struct {
     unsigned int sent;

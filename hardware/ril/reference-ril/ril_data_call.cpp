@@ -39,12 +39,27 @@ const Family kLte = {RIL_FAMILY_LTE, RIL_onRequestComplete_lte, RIL_onUnsolicite
 
 const char *nonEmpty(const char *s) { return (s != nullptr && s[0] != '\0') ? s : nullptr; }
 
+struct SetupArgs {
+    const char *apn;
+    const char *user;
+    const char *pass;
+};
+
 // The set-up's outside texts: the APN goes into "AT+CGDCONT", the user and
 // password into "at^gpspsword" and onto pppd's command line. Anything that
-// could leave its quotes, or would not fit whole, is refused.
-bool setupArgsOk(const char *apn, const char *user, const char *pass) {
-    if (apn != nullptr && !ril_apn_ok(apn)) return false;
-    return ril_ppp_credential_ok(user, "user") && ril_ppp_credential_ok(pass, "password");
+// could leave its quotes, or would not fit whole, is refused: the request
+// completes with a generic failure and nothing is sent.
+bool setupArgs(const Family &f, void *data, size_t datalen, RIL_Token t, SetupArgs *a) {
+    a->apn = nonEmpty(ril_request_string(data, datalen, 2));
+    a->user = nonEmpty(ril_request_string(data, datalen, 3));
+    a->pass = nonEmpty(ril_request_string(data, datalen, 4));
+    bool ok = (f.index == RIL_FAMILY_CDMA || a->apn == nullptr || ril_apn_ok(a->apn)) &&
+              ril_ppp_credential_ok(a->user, "user") && ril_ppp_credential_ok(a->pass, "password");
+    if (!ok) {
+        RILDEBUG("%s", "setup data call: refused APN, user name or password");
+        f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+    }
+    return ok;
 }
 
 void setUser(const char *user, bool alsoBare) {
@@ -190,13 +205,9 @@ extern "C" {
 /* ---- SETUP_DATA_CALL ---- */
 
 void OnCDMA_RIL_REQUEST_SETUP_DATA_CALL(void *data, size_t datalen, RIL_Token t) {
-    const char *user = nonEmpty(ril_request_string(data, datalen, 3));
-    const char *pass = nonEmpty(ril_request_string(data, datalen, 4));
-    if (!setupArgsOk(nullptr, user, pass)) {
-        RILDEBUG("%s", "setup data call: refused user name or password");
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    SetupArgs a;
+    if (!setupArgs(kCdma, data, datalen, t, &a)) return;
+    const char *user = a.user, *pass = a.pass;
     SetGuradFlag("OnCDMA_RIL_REQUEST_SETUP_DATA_CALL", __LINE__);
     RILDEBUG("%s", "Stop existing PPPd before activating PDP");
     G_userdisconnect = 0;
@@ -210,14 +221,9 @@ void OnCDMA_RIL_REQUEST_SETUP_DATA_CALL(void *data, size_t datalen, RIL_Token t)
 }
 
 void OnWCDMA_RIL_REQUEST_SETUP_DATA_CALL(void *data, size_t datalen, RIL_Token t) {
-    const char *apn = nonEmpty(ril_request_string(data, datalen, 2));
-    const char *user = nonEmpty(ril_request_string(data, datalen, 3));
-    const char *pass = nonEmpty(ril_request_string(data, datalen, 4));
-    if (!setupArgsOk(apn, user, pass)) {
-        RILDEBUG("%s", "setup data call: refused APN, user name or password");
-        RIL_onRequestComplete_wcdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    SetupArgs a;
+    if (!setupArgs(kWcdma, data, datalen, t, &a)) return;
+    const char *apn = a.apn, *user = a.user, *pass = a.pass;
     SetGuradFlag("OnWCDMA_RIL_REQUEST_SETUP_DATA_CALL", __LINE__);
     Get3GMode();
     stopBeforeSetup();
@@ -235,14 +241,9 @@ void OnWCDMA_RIL_REQUEST_SETUP_DATA_CALL(void *data, size_t datalen, RIL_Token t
 }
 
 void OnLTE_RIL_REQUEST_SETUP_DATA_CALL(void *data, size_t datalen, RIL_Token t) {
-    const char *apn = nonEmpty(ril_request_string(data, datalen, 2));
-    const char *user = nonEmpty(ril_request_string(data, datalen, 3));
-    const char *pass = nonEmpty(ril_request_string(data, datalen, 4));
-    if (!setupArgsOk(apn, user, pass)) {
-        RILDEBUG("%s", "setup data call: refused APN, user name or password");
-        RIL_onRequestComplete_lte(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    SetupArgs a;
+    if (!setupArgs(kLte, data, datalen, t, &a)) return;
+    const char *apn = a.apn, *user = a.user, *pass = a.pass;
     SetGuradFlag("OnLTE_RIL_REQUEST_SETUP_DATA_CALL", __LINE__);
     int value = 0;
     bool sent = false;
