@@ -156,6 +156,11 @@ struct Rig {
         return pid;
     }
 
+    // the library's log has the text (waiting for it)
+    bool logged(const std::string &text, std::chrono::milliseconds timeout = 20s) {
+        return riltest::waitUntil([&] { return d.logText().find(text) != std::string::npos; }, timeout);
+    }
+
     void pppdConfig(const std::string &text) { root.writeFile("/sysroot/etc/pppd-standin.conf", text); }
 
     TempRoot root;
@@ -280,9 +285,9 @@ TEST_P(DataCall, SetUpReportsTheLinkAndDeactivationEndsOnlyOurPppd) {
     EXPECT_TRUE(riltest::waitUntil([&] { return !alive(runs[0].pid); }, 10s)) << "our pppd ends";
     EXPECT_TRUE(riltest::waitUntil([&] { return !rig.linkFolder(); }, 10s)) << "the link goes away";
     EXPECT_TRUE(rig.d.waitUnsol(RIL_UNSOL_DATA_CALL_LIST_CHANGED, 10s).is_object());
-    // well past the pppd thread's re-dial delays (6.5 s on this clock):
-    // nothing is dialled again and no pppd starts
-    std::this_thread::sleep_for(std::chrono::milliseconds(10000 / kScale));
+    // the runner saw its pppd end and stopped there: nothing is dialled
+    // again and no pppd starts
+    EXPECT_TRUE(rig.logged("pppd run 1 exit status"));
     std::string before = rig.d.property("net.ppp0.local-ip");
     EXPECT_EQ(rig.modemCommands().size(), 1u);
     EXPECT_EQ(rig.pppdRuns().size(), 1u);
@@ -312,9 +317,10 @@ TEST(ParkedSetup, DeactivationDuringTheDialCompletesItOnceWithAnError) {
     ASSERT_TRUE(r["data"].is_array() && r["data"].size() == 1) << r.dump();
     EXPECT_EQ(r["data"][0]["suggestedRetryTime"], 99);
     EXPECT_EQ(rig.response(off).value("error", -1), 0);
-    // the silent dial runs out (30 s on this clock) and nothing answers the
-    // token again
-    std::this_thread::sleep_for(std::chrono::milliseconds(40000 / kScale));
+    // the silent dial runs out (30 s on this clock), the resume ends, and
+    // nothing answers the token again
+    EXPECT_TRUE(rig.logged("goto error:-4!"));
+    EXPECT_TRUE(rig.logged("G_userdisconnect:1"));
     EXPECT_EQ(rig.responses(t), 1);
     EXPECT_FALSE(rig.anyPppdAlive());
     EXPECT_EQ(rig.modemCommands().size(), 1u);
@@ -334,7 +340,8 @@ TEST(ParkedSetup, ASecondSetUpAnswersTheFirstWithAnErrorAndCompletesItself) {
     EXPECT_EQ(r2.value("error", -1), 0) << r2.dump();
     ASSERT_TRUE(r2["data"].is_array() && r2["data"].size() == 1);
     EXPECT_EQ(r2["data"][0]["addresses"], "10.64.78.9");
-    std::this_thread::sleep_for(std::chrono::milliseconds(10000 / kScale));
+    // the resume the second set-up asked for has ended too
+    EXPECT_TRUE(rig.logged("3G_GUARD: start check data resume"));
     EXPECT_EQ(rig.responses(first), 1);
     EXPECT_EQ(rig.responses(second), 1);
     json off = rig.response(rig.d.request("deactivate"));
@@ -517,10 +524,17 @@ TEST(Cycles, TwentySetUpsAndDeactivationsLeaveThreadsAndDescriptorsFlat) {
         ASSERT_TRUE(riltest::waitUntil([&] { return !rig.anyPppdAlive() && !rig.linkFolder(); }, 10s))
             << "pppd alive " << rig.anyPppdAlive() << ", ppp0 " << rig.linkFolder();
         if (i == 1) {
-            // the one-shot ping thread and the runner end shortly after
-            std::this_thread::sleep_for(200ms);
+            // the one-shot ping thread and the runner end shortly after: the
+            // baseline is the least seen within a second
             threads0 = countEntries(proc + "/task");
             fds0 = countEntries(proc + "/fd");
+            riltest::waitUntil(
+                [&] {
+                    threads0 = std::min(threads0, countEntries(proc + "/task"));
+                    fds0 = std::min(fds0, countEntries(proc + "/fd"));
+                    return false;
+                },
+                1s);
         }
     }
     ASSERT_GT(threads0, 0);
