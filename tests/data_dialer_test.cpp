@@ -24,6 +24,7 @@
 
 #include "ril_data.h"
 #include "ril_families.h"
+#include "daemon_harness.h"
 #include "temp_root.h"
 #include "usb_discovery.h"
 
@@ -424,10 +425,29 @@ TEST_F(Runner, StopWithNoRunReturnsAtOnceAndLeavesOtherPppdAlone) {
     EXPECT_EQ(killpppd(), 1);
     EXPECT_EQ(StopPPPD(nullptr, 0), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
-    EXPECT_EQ(get_pid("pppd"), 0);
     EXPECT_EQ(kill(pid, 0), 0) << "the decoy lives";
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
+}
+
+TEST_F(Runner, ProcessLookupGoesThroughTheSystemPs) {
+    EXPECT_EQ(get_pid("sleep"), 0) << "no ps in the system folder: nothing found";
+    link("ps");
+    std::string named = root.at("/rilpslookup");
+    ASSERT_EQ(symlink("/bin/sleep", named.c_str()), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl(named.c_str(), "rilpslookup", "30", (char *)nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(riltest::waitUntil([&] { return get_pid("rilpslookup") == pid; }, 5s));
+    EXPECT_EQ(get_pid("rilpslookup;touch x"), 0);
+    EXPECT_EQ(get_pid(""), 0);
+    EXPECT_EQ(get_pid(nullptr), 0);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    EXPECT_TRUE(riltest::waitUntil([&] { return get_pid("rilpslookup") == 0; }, 5s));
 }
 
 TEST(Addresses, DefaultGatewayAndMissingInterface) {

@@ -64,7 +64,7 @@ struct Rig {
     explicit Rig(const std::string &model, const std::map<std::string, std::string> &props = {})
         : module(config(model)), d(root) {
         riltest::makeDirs(root.at("/sysroot/system/bin"));
-        for (const char *tool : {"pppd", "ping", "netcfg"}) {
+        for (const char *tool : {"pppd", "ping", "netcfg", "ps"}) {
             std::string src = std::string(RIL_BUILD_DIR) + "/sysroot-tools/" + tool;
             EXPECT_EQ(symlink(src.c_str(), root.at(std::string("/sysroot/system/bin/") + tool).c_str()), 0);
         }

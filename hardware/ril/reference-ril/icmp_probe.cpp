@@ -48,7 +48,9 @@ bool buffers(void) {
 
 /* ---- program runner ---- */
 
-extern "C" pid_t ril_spawn_program(const char *const argv[]) {
+extern "C" pid_t ril_spawn_program(const char *const argv[]) { return ril_spawn_program_to(argv, -1); }
+
+extern "C" pid_t ril_spawn_program_to(const char *const argv[], int outFd) {
     if (argv == nullptr || argv[0] == nullptr) return -1;
     // argv[0] is "/system/bin/<name>" or a bare name from that folder
     char dev[256];
@@ -73,6 +75,7 @@ extern "C" pid_t ril_spawn_program(const char *const argv[]) {
         memset(&dfl, 0, sizeof(dfl));
         dfl.sa_handler = SIG_DFL;
         for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGALRM}) sigaction(sig, &dfl, nullptr);
+        if (outFd >= 0 && dup2(outFd, 1) < 0) _exit(127);
         for (long fd = 3; fd < maxfd; fd++) close((int)fd);
         execv(path, (char *const *)argv);
         _exit(127);

@@ -376,6 +376,7 @@ unsigned long s_run_gen = 0;      // generation of the newest run
 pid_t s_run_pid = 0;              // its child, 0 when none runs
 unsigned long s_ended_gen = 0;    // newest generation that has ended
 pthread_mutex_t s_stop_lock = PTHREAD_MUTEX_INITIALIZER;
+pthread_mutex_t s_ps_lock = PTHREAD_MUTEX_INITIALIZER;
 
 struct Run {
     unsigned long gen;
@@ -519,12 +520,38 @@ extern "C" int StopPPPD(const char *caller, int needresume) {
 
 extern "C" int pppexist(void) { return g_pppdhandle != 0 ? 1 : 0; }
 
+// The first process of that name in the platform's "ps NAME" listing (the
+// name is one argument, no shell); 0 when none. Stopping pppd never uses it:
+// the runner knows its own child.
 extern "C" int get_pid(const char *name) {
-    // only the pppd this process runs is ever looked for
-    if (name == nullptr || strcmp(name, PPP_NAME) != 0) return 0;
-    pthread_mutex_lock(&s_run_lock);
-    int pid = (s_ended_gen < s_run_gen) ? (int)s_run_pid : 0;
-    pthread_mutex_unlock(&s_run_lock);
+    if (name == nullptr) return 0;
+    char copy[15];
+    snprintf(copy, sizeof(copy), "%s", name);
+    if (copy[0] == '\0') return 0;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return 0;
+    pthread_mutex_lock(&s_ps_lock);
+    const char *argv[] = {"ps", copy, nullptr};
+    pid_t child = ril_spawn_program_to(argv, fds[1]);
+    close(fds[1]);
+    int pid = 0;
+    FILE *out = child > 0 ? fdopen(fds[0], "r") : nullptr;
+    if (out != nullptr) {
+        char line[1024];
+        while (fgets(line, sizeof(line), out) != nullptr) {
+            if (strstr(line, copy) == nullptr) continue;
+            const char *blank = strchr(line, ' ');
+            if (blank != nullptr) pid = (int)strtoul(blank, nullptr, 10);
+            break;
+        }
+        while (fgets(line, sizeof(line), out) != nullptr) {
+        }
+        fclose(out);
+    } else {
+        close(fds[0]);
+    }
+    if (child > 0) waitpid(child, nullptr, 0);
+    pthread_mutex_unlock(&s_ps_lock);
     return pid;
 }
 

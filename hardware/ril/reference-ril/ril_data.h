@@ -76,6 +76,8 @@ int ril_is_dotted_ipv4(const char *text);
 /* Starts $SYSROOT/system/bin/<argv[0]> (argv NULL-terminated) with no
  * descriptor but 0..2 inherited; returns the pid, or -1. */
 pid_t ril_spawn_program(const char *const argv[]);
+/* The same with the program's standard output on outFd (-1: inherited). */
+pid_t ril_spawn_program_to(const char *const argv[], int outFd);
 /* Runs a program as above and waits; returns the wait status (127 << 8
  * when the program cannot be run), -1 when it could not be started. */
 int ril_run_program(const char *const argv[]);
