@@ -132,11 +132,25 @@ TEST(LockedSim, LteComesUpLockedAndRunsTheSimReadySequenceAfterThePin) {
 TEST(SimGone, WcdmaRemovalEndsTheProcessAndTheSupervisorRestartsIt) {
     Rig r("wcdma6290", true);
     ASSERT_TRUE(waitProperty(r.d, "gsm.sim.state", "READY", 30s)) << r.d.logText();
+    // the SIM-ready sequence ends with the first signal poll; a removal in
+    // the middle of the poll's query would hand it the removal's lines
+    auto isSignal = [](const json &m) { return isType(m, "unsol") && m.value("code", 0) == RIL_UNSOL_SIGNAL_STRENGTH; };
+    ASSERT_FALSE(r.d.waitFor(isSignal, 10s).is_null());
+    size_t from = r.d.messages().size();
     r.module.simRemove();
     EXPECT_TRUE(r.module.waitForCommand("AT^RESET", 10s));
-    json signal = r.d.waitFor(
-        [](const json &m) { return isType(m, "unsol") && m.value("code", 0) == RIL_UNSOL_SIGNAL_STRENGTH &&
-                                   m["data"].is_object() && m["data"]["gw"]["signalStrength"] == 0; },
+    json signal;
+    riltest::waitUntil(
+        [&] {
+            auto msgs = r.d.messages();
+            for (size_t i = from; i < msgs.size(); i++)
+                if (isSignal(msgs[i]) && msgs[i]["data"].is_object() && msgs[i]["data"]["gw"]["signalStrength"] == 0 &&
+                    msgs[i]["data"]["gw"]["bitErrorRate"] == 99) {
+                    signal = msgs[i];
+                    return true;
+                }
+            return false;
+        },
         10s);
     ASSERT_FALSE(signal.is_null());
     EXPECT_EQ(signal["data"]["gw"]["bitErrorRate"], 99);

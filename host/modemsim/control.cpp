@@ -15,6 +15,7 @@
 
 #include "data_dialect.h"
 #include "simulated_module.h"
+#include "ussd_dialect.h"
 
 namespace modemsim {
 
@@ -33,7 +34,8 @@ const char kHelp[] =
     "imei X | meid X|none | hwinfo N|none | modeconfig N | echo on|off\n"
     "data dial connect|nocarrier|error|silence | data delay MS | data service on|off | data busy N | data drop\n"
     "data state\n"
-    "log [all|clear] | state | help";
+    "log [all|clear] | state | help\n"
+    "bootloader state|enter|leave|clear | bootloader silent on|off | bootloader refuse N | bootloader delay MS";
 
 bool toInt(const std::string &s, int *out) {
     if (s.empty()) return false;
@@ -175,7 +177,7 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\nOK";
+        if (c == "help") return std::string(kHelp) + "\n" + kUssdControlHelp + "OK";
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {
@@ -225,6 +227,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             m.remoteHangup();
         } else if (c == "sms" && w.size() == 2) {
             m.incomingSms(w[1]);
+        } else if (std::string reply; (c == "ussd" || c == "stk") && ussdControl(m, w, &reply)) {
+            return reply;
         } else if (c == "ussd" && w.size() >= 2) {
             m.networkUssd(restAfterWords(line, 1));
         } else if (c == "mute") {
@@ -275,6 +279,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             return out + "OK";
         } else if (c == "state") {
             return describe(m) + "OK";
+        } else if (c == "bootloader") {
+            return bootloaderControl(m, w);
         } else {
             return err("unknown command (try help)");
         }

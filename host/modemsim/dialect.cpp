@@ -1,4 +1,5 @@
 #include "dialect.h"
+#include "ussd_dialect.h"
 
 #include "data_dialect.h"
 
@@ -430,6 +431,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
         name = body.substr(0, q);
         query = true;
     }
+    if (Result u; ussdCommand(s, cmd, name, args, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     const bool exec = !query && !test && !set;
     const Family fam = s.family;
     DataReply data;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data_state.h"
+#include "ussd_state.h"
 
 namespace modemsim {
 
@@ -98,6 +99,7 @@ struct ModuleState {
     int nextSmsRef = 1;
 
     SimCard sim;
+    UssdNetwork ussd;      // USSD network answers and toolkit log (ussd_state.h)
     Network net;           // the network the module is attached to (when it can be)
     Identity id;
     Call call;

@@ -5,7 +5,10 @@ add_library(modemsim STATIC
   ${CMAKE_CURRENT_LIST_DIR}/dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/simulated_module.cpp
   ${CMAKE_CURRENT_LIST_DIR}/control.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/data_dialect.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/data_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ussd_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bootloader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pty_link.cpp)
 target_include_directories(modemsim PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(modemsim PUBLIC modemsim_usb util Threads::Threads)
 

@@ -1,5 +1,7 @@
 #include "simulated_module.h"
 
+#include "pty_link.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -51,6 +53,7 @@ SimulatedModule::SimulatedModule(ModuleConfig cfg)
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe2 failed");
     wakeRead_ = fds[0];
     wakeWrite_ = fds[1];
+    boot_.reset(new Bootloader(*this, tree_, cfg_.sysroot, device_));
     if (cfg_.plugAtStart) {
         std::lock_guard<std::mutex> g(mu_);
         plugLocked();
@@ -73,6 +76,7 @@ SimulatedModule::~SimulatedModule() {
     }
     wake();
     if (thread_.joinable()) thread_.join();
+    boot_.reset();
     {
         std::lock_guard<std::mutex> g(mu_);
         unplugLocked();
@@ -128,6 +132,7 @@ void SimulatedModule::powerReset(std::optional<std::chrono::milliseconds> gap) {
 
 void SimulatedModule::plugLocked() {
     if (plugged_) return;
+    if (boot_) boot_->onPlug();
     // a power-on: volatile settings back to their start values, the card
     // asks for its PIN again
     const ModuleState &boot = cfg_.state;
@@ -160,6 +165,7 @@ void SimulatedModule::plugLocked() {
 
 void SimulatedModule::unplugLocked() {
     if (!plugged_) return;
+    if (boot_) boot_->onUnplug();
     // the interfaces go first, so a host that reacts to the hang-up by
     // looking for the module does not find it any more
     try {
@@ -173,44 +179,19 @@ void SimulatedModule::unplugLocked() {
 
 bool SimulatedModule::openPort(PortIo &p, const std::string &tty) {
     if (tty.empty()) return false;
-    int m = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m < 0) return false;
-    char name[128];
-    if (grantpt(m) != 0 || unlockpt(m) != 0 || ptsname_r(m, name, sizeof name) != 0) {
-        close(m);
-        return false;
-    }
-    // keep one slave descriptor open ourselves, so that the master never
-    // sees a hang-up while the host has the port closed
-    int s = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (s < 0) {
-        close(m);
-        return false;
-    }
-    struct termios t;
-    if (tcgetattr(s, &t) == 0) {
-        cfmakeraw(&t);
-        tcsetattr(s, TCSANOW, &t);
-    }
-    fcntl(m, F_SETFL, fcntl(m, F_GETFL) | O_NONBLOCK);
+    PtyLink l;
+    if (!openPtyLink(cfg_.sysroot + "/dev/" + tty, &l)) return false;
     p = PortIo();
-    p.master = m;
-    p.slaveKeep = s;
-    p.slaveName = name;
-    p.link = cfg_.sysroot + "/dev/" + tty;
-    unlink(p.link.c_str());
-    if (symlink(name, p.link.c_str()) != 0) {
-        // keep serving; the host just cannot find the port
-    }
+    p.master = l.master;
+    p.slaveKeep = l.slaveKeep;
+    p.slaveName = l.slaveName;
+    p.link = l.link;
     return true;
 }
 
 void SimulatedModule::closePort(PortIo &p) {
-    if (!p.link.empty()) unlink(p.link.c_str());
-    // closing the master hangs up the terminal: every reader of the slave
-    // gets end of file or EIO
-    if (p.slaveKeep >= 0) close(p.slaveKeep);
-    if (p.master >= 0) close(p.master);
+    PtyLink l{p.master, p.slaveKeep, p.slaveName, p.link};
+    closePtyLink(&l);
     p = PortIo();
 }
 
@@ -224,8 +205,6 @@ void SimulatedModule::wake() {
 
 void SimulatedModule::ioLoop() {
     for (;;) {
-        struct pollfd pfd[3];
-        int n = 0;
         int timeoutMs = -1;
         int atFd, modemFd;
         {
@@ -240,24 +219,9 @@ void SimulatedModule::ioLoop() {
                 if (timeoutMs < 0 || ms < timeoutMs) timeoutMs = static_cast<int>(ms) + 1;
             }
         }
-        pfd[n++] = {wakeRead_, POLLIN, 0};
-        int atIdx = -1, modemIdx = -1;
-        if (atFd >= 0) {
-            atIdx = n;
-            pfd[n++] = {atFd, POLLIN, 0};
-        }
-        if (modemFd >= 0) {
-            modemIdx = n;
-            pfd[n++] = {modemFd, POLLIN, 0};
-        }
-        int r = poll(pfd, static_cast<nfds_t>(n), timeoutMs);
+        short ev[2];
+        int r = pollPorts(wakeRead_, atFd, modemFd, timeoutMs, ev);
         if (r < 0 && errno != EINTR) return;
-
-        if (r > 0 && (pfd[0].revents & POLLIN)) {
-            char buf[64];
-            while (read(wakeRead_, buf, sizeof buf) > 0) {
-            }
-        }
         std::unique_lock<std::mutex> g(mu_);
         if (stop_) return;
         // due timers, in order of their time
@@ -272,13 +236,13 @@ void SimulatedModule::ioLoop() {
             fn();
         }
         bool idleHangup = false;
-        if (r > 0 && atIdx >= 0 && pfd[atIdx].revents) {
+        if (ev[0]) {
             if (at_.master == atFd) onReadable(Port::At);
-            if (!(pfd[atIdx].revents & POLLIN)) idleHangup = true;
+            if (!(ev[0] & POLLIN)) idleHangup = true;
         }
-        if (r > 0 && modemIdx >= 0 && pfd[modemIdx].revents) {
+        if (ev[1]) {
             if (modem_.master == modemFd) onReadable(Port::Modem);
-            if (!(pfd[modemIdx].revents & POLLIN)) idleHangup = true;
+            if (!(ev[1] & POLLIN)) idleHangup = true;
         }
         if (idleHangup) {
             // a hang-up without data: do not spin on it
@@ -408,18 +372,7 @@ void SimulatedModule::writeLinesLocked(Port which, const std::vector<std::string
 }
 
 void SimulatedModule::writeLocked(Port which, const std::string &bytes) {
-    PortIo &p = io(which);
-    size_t off = 0;
-    while (p.master >= 0 && off < bytes.size()) {
-        ssize_t n = write(p.master, bytes.data() + off, bytes.size() - off);
-        if (n > 0) {
-            off += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;  // nobody reads and the terminal is full: the rest is lost
-        }
-    }
+    writeAllTo(io(which).master, bytes);
 }
 
 void SimulatedModule::emitLocked(const std::vector<std::string> &lines, Port which) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "bootloader.h"
 #include "dialect.h"
 #include "module_state.h"
 #include "power_device.h"
@@ -133,6 +134,9 @@ public:
     // control-language entry (see control.h); returns the reply text
     std::string control(const std::string &line);
 
+    // the diagnostic port and the download mode (bootloader.h)
+    Bootloader &bootloader() { return *boot_; }
+
 private:
     struct PortIo {
         int master = -1;
@@ -191,6 +195,7 @@ private:
     // $sysroot/dev/pa_dev: the library's reset requests take the module off
     // USB and bring it back after the reset gap
     std::unique_ptr<PowerDevice> power_;
+    std::unique_ptr<Bootloader> boot_;
 };
 
 }  // namespace modemsim

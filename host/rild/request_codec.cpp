@@ -9,6 +9,8 @@
 
 #include <ril_host.h>
 
+#include "ussd_codec.h"
+
 using nlohmann::json;
 
 namespace hostril {
@@ -521,6 +523,11 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
                                                      strnlen(r->logicalModemUuid, MAX_UUID_LENGTH))},
                     {"status", r->status}};
         }
+        case RIL_REQUEST_SEND_USSD:
+        case RIL_REQUEST_CANCEL_USSD:
+        case RIL_REQUEST_STK_SEND_ENVELOPE_COMMAND:
+        case RIL_REQUEST_STK_SEND_TERMINAL_RESPONSE:
+        case RIL_REQUEST_STK_HANDLE_CALL_SETUP_REQUESTED_FROM_SIM: return decodeUssdResponse(code, data, len);
         // string answers
         case RIL_REQUEST_GET_IMSI:
         case RIL_REQUEST_GET_IMEI:
@@ -584,7 +591,7 @@ json decodeUnsol(int code, const void *data, size_t len) {
         case RIL_UNSOL_STK_PROACTIVE_COMMAND:
         case RIL_UNSOL_STK_EVENT_NOTIFY:
             return str((const char *)data);
-        case RIL_UNSOL_ON_USSD: return decodeStrings(data, len);
+        case RIL_UNSOL_ON_USSD: return decodeUssdUnsol(data, len);
         case RIL_UNSOL_RADIO_CAPABILITY: return decodeResponse(RIL_REQUEST_GET_RADIO_CAPABILITY, 0, data, len);
         case RIL_UNSOL_RESPONSE_CDMA_NEW_SMS: {
             if (len < sizeof(RIL_CDMA_SMS_Message)) return rawBytes(data, len);

@@ -8,9 +8,9 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "at_query.h"
 #include "at_reply.h"
 #include "ril_families.h"
-#include "ril_handlers.h"
 #include "ril_log.h"
 #include "usb_discovery.h"
 
@@ -102,19 +102,6 @@ extern "C" const RIL_RadioFunctions *RIL_SAP_Init(const struct RIL_Env * /*env*/
 /* CDMA family                                                          */
 /* ------------------------------------------------------------------ */
 
-extern "C" void RIL_onRequestComplete_cdma(RIL_Token t, RIL_Errno e, void *response, size_t len) {
-    if (s_rilenv != nullptr) s_rilenv->OnRequestComplete(t, e, response, len);
-}
-
-extern "C" void RIL_onUnsolicitedResponse_cdma(int code, const void *data, size_t len) {
-    if (s_rilenv != nullptr) s_rilenv->OnUnsolicitedResponse(code, data, len);
-}
-
-extern "C" void RIL_requestTimedCallback_cdma(RIL_TimedCallback cb, void *param,
-                                              const struct timeval *tv) {
-    if (s_rilenv != nullptr) s_rilenv->RequestTimedCallback(cb, param, tv);
-}
-
 static const char *radioStateName(RIL_RadioState s, bool knowsOn) {
     switch (s) {
         case RADIO_STATE_OFF: return "RADIO_STATE_OFF";
@@ -139,109 +126,50 @@ extern "C" const char *radioStateToString_cdma(RIL_RadioState s) { return radioS
 extern "C" const char *radioStateToString_wcdma(RIL_RadioState s) { return radioStateName(s, true); }
 extern "C" const char *radioStateToString_lte(RIL_RadioState s) { return radioStateName(s, false); }
 
-#define RIL_CDMA_TABLE_ENTRY_(code, handler) t[code] = handler;
-static const RilRequestHandler *cdmaTable() {
-    static RilRequestHandler t[RIL_CDMA_TABLE_SIZE];
-    static pthread_once_t once = PTHREAD_ONCE_INIT;
-    pthread_once(&once, [] { RIL_CDMA_REQUEST_TABLE(RIL_CDMA_TABLE_ENTRY_) });
-    return t;
-}
-#undef RIL_CDMA_TABLE_ENTRY_
+static const char kCdmaSource[] = "hardware/ril/reference-ril/reference-ril.c";
 
-static void rejectRequest_cdma(RIL_Token t, RIL_Errno e, int line) {
-    RIL_LOGD("onRequestComplete :%s. line:%d", "onRequest", line);
-    RIL_onRequestComplete_cdma(t, e, nullptr, 0);
-}
-
-extern "C" void onRequest_cdma(int request, void *data, size_t datalen, RIL_Token t) {
-    RIL_RadioState state = s_radio_state_cdma;
-    RILDEBUG("onRequest: state %s, request %d %s", radioStateToString_cdma(state), request,
-             requestToString(request));
-
-    if (state == RADIO_STATE_UNAVAILABLE && request != RIL_REQUEST_GET_SIM_STATUS) {
-        rejectRequest_cdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
-        return;
-    }
-    if (state == RADIO_STATE_OFF && request != RIL_REQUEST_RADIO_POWER &&
-        request != RIL_REQUEST_GET_SIM_STATUS) {
-        rejectRequest_cdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
-        return;
-    }
-    if (s_channel_closed_cdma > 0) {
-        // the main loop is re-opening the port: give it up to 6 s
-        unsigned int start = GetTickCount();
-        while (s_channel_closed_cdma > 0) {
-            sleepMsec(2);
-            if (GetTickCount() - start > 6000) {
-                s_wait_timeouts++;
-                RILDEBUG("Time out:%s, %d", "onRequest", __LINE__);
-                break;
-            }
-        }
-        if (s_wait_timeouts > 1) {
-            s_wait_timeouts = 0;
-            exit(0);
-        }
-    }
-    if (s_channel_closed_cdma > 0) {
-        rejectRequest_cdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
-        return;
-    }
-    if ((unsigned int)request >= RIL_CDMA_TABLE_SIZE) {
-        rejectRequest_cdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
-        return;
-    }
-    RilRequestHandler handler = cdmaTable()[request];
-    if (handler == nullptr) {
-        rejectRequest_cdma(t, RIL_E_REQUEST_NOT_SUPPORTED, __LINE__);
-        return;
-    }
-    // A length without data would make every handler read through null.
-    if (data == nullptr && datalen != 0) {
-        rejectRequest_cdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
-        return;
-    }
-    handler(data, datalen, t);
-}
-
-extern "C" void setRadioState_cdma(RIL_RadioState newState) {
-    RILDEBUG("setRadioState(%s) from %s", radioStateToString_cdma(newState),
-             radioStateToString_cdma(s_radio_state_cdma));
-    pthread_mutex_lock(&s_radio_state_mutex_cdma);
-    RIL_RadioState oldState = s_radio_state_cdma;
-    if (s_channel_closed_cdma > 0) newState = RADIO_STATE_UNAVAILABLE;
-    if (oldState != newState || s_channel_closed_cdma > 0) {
-        s_radio_state_cdma = newState;
-        pthread_cond_broadcast(&s_radio_state_cond_cdma);
-    }
-    pthread_mutex_unlock(&s_radio_state_mutex_cdma);
-
-    if (s_radio_state_cdma == oldState) return;
-    if (s_radio_state_cdma == RADIO_STATE_RUIM_READY) onSIMReady_cdma();
+// A changed CDMA radio state: a RUIM that just became ready runs its steps
+// first; the change is reported whether or not initialization has run.
+static void reportStateChange_cdma(RIL_RadioState now) {
+    if (now == RADIO_STATE_RUIM_READY) onSIMReady_cdma();
     RIL_LOGD("onUnsolicited func:%s, line:%d", "setRadioState", __LINE__);
     RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_RADIO_STATE_CHANGED, nullptr, 0);
 }
 
-extern "C" int isRadioOn_cdma(void) {
-    AtReply *p_response = nullptr;
-    int err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
-    // the module must answer eventually: retry once a second without limit
-    while (err < 0 || p_response == nullptr || p_response->success == 0) {
-        at_response_free(p_response);
-        p_response = nullptr;
-        sleepMsec(1000);
-        RILDEBUG("God>> retry %s %d\n", "isRadioOn", __LINE__);
-        err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
-    }
-    char ret = 0;
-    int result = 0;
-    if (p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        if (at_tok_start(&line) >= 0 && at_tok_nextbool(&line, &ret) >= 0) result = ret;
-    }
-    at_response_free(p_response);
-    return result;
+static void markUnavailable_cdma(void) { setRadioState_cdma(RADIO_STATE_UNAVAILABLE); }
+
+extern "C" const RilFamily g_family_cdma = {
+    RIL_FAMILY_CDMA, kCdmaSource, &s_rilenv, &s_radio_state_cdma, &s_channel_closed_cdma,
+    &s_radio_state_mutex_cdma, &s_radio_state_cond_cdma, radioStateToString_cdma,
+    // admission: by radio state; a closed channel waits for the main loop,
+    // then is "not available"; an empty slot "not supported"; nothing logged
+    ril_request_table_cdma, RIL_CDMA_TABLE_SIZE, 1, 1, 0, RIL_E_RADIO_NOT_AVAILABLE, RIL_E_GENERIC_FAILURE,
+    RIL_E_REQUEST_NOT_SUPPORTED, nullptr, reportStateChange_cdma, markUnavailable_cdma,
+    // a lost channel: 60 scans first, then close
+    {1, 60, 60, 1, 0, 1, 0, nullptr},
+};
+
+extern "C" void RIL_onRequestComplete_cdma(RIL_Token t, RIL_Errno e, void *response, size_t len) {
+    ril_family_complete(&g_family_cdma, t, e, response, len);
 }
+extern "C" void RIL_onUnsolicitedResponse_cdma(int code, const void *data, size_t len) {
+    ril_family_unsolicited(&g_family_cdma, code, data, len);
+}
+extern "C" void RIL_requestTimedCallback_cdma(RIL_TimedCallback cb, void *param, const struct timeval *tv) {
+    ril_family_timed(&g_family_cdma, cb, param, tv);
+}
+extern "C" void onRequest_cdma(int request, void *data, size_t datalen, RIL_Token t) {
+    ril_family_on_request(&g_family_cdma, request, data, datalen, t);
+}
+extern "C" void setRadioState_cdma(RIL_RadioState newState) {
+    RILDEBUG("setRadioState(%s) from %s", radioStateToString_cdma(newState),
+             radioStateToString_cdma(ril_family_state(&g_family_cdma)));
+    ril_family_set_radio_state(&g_family_cdma, newState);
+}
+extern "C" void onATReaderClosed_cdma(void) { ril_family_reader_closed(&g_family_cdma); }
+
+// the module must answer eventually: retry once a second without limit
+extern "C" int isRadioOn_cdma(void) { return ril_query_radio_on(1, 0); }
 
 extern "C" void sendCallStateChanged_cdma(void * /*param*/) {
     RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);
@@ -255,23 +183,6 @@ extern "C" void onDataCallListChanged_cdma(void * /*param*/) {
 /* CDMA main loop, channel recovery and initialization                  */
 /* ------------------------------------------------------------------ */
 
-static const char kCdmaSource[] = "hardware/ril/reference-ril/reference-ril.c";
-
-extern "C" void onATReaderClosed_cdma(void) {
-    RIL_LOGI("AT channel closed\n");
-    int found = ril_search_device(60);
-    at_close();
-    s_channel_closed_cdma = 1;
-    g_inhotstatus = 1;
-    if (found) {
-        RILDEBUG("*******Hot Resume*******");
-    } else {
-        g_inhotstatus = 0;
-        setRadioState_cdma(RADIO_STATE_UNAVAILABLE);
-    }
-    pthread_cond_broadcast(&s_radio_state_cond_cdma);
-}
-
 extern "C" void onATTimeout_cdma(void) {
     RILDEBUG("God>> onATTimeout%d\n", g_ntimeoutcount);
     if (g_ntimeoutcount >= 4) {
@@ -279,13 +190,6 @@ extern "C" void onATTimeout_cdma(void) {
         onATReaderClosed_cdma();
         g_ntimeoutcount = 0;
     }
-}
-
-static void waitForClose_cdma(void) {
-    pthread_mutex_lock(&s_radio_state_mutex_cdma);
-    while (s_channel_closed_cdma == 0)
-        pthread_cond_wait(&s_radio_state_cond_cdma, &s_radio_state_mutex_cdma);
-    pthread_mutex_unlock(&s_radio_state_mutex_cdma);
 }
 
 extern "C" void *mainLoop(void * /*param*/) {
@@ -331,7 +235,7 @@ extern "C" void *mainLoop(void * /*param*/) {
         }
 
         PrepareSem();
-        s_channel_closed_cdma = 0;
+        ril_family_set_channel_closed(&g_family_cdma, 0);
         int ret = at_open(fd, onUnsolicited_cdma);
         if (ret < 0) {
             RIL_LOGE("God >> AT error %d on at_open\n", ret);
@@ -359,7 +263,7 @@ extern "C" void *mainLoop(void * /*param*/) {
             }
         }
         sleepMsec(1000);
-        waitForClose_cdma();
+        ril_family_wait_for_close(&g_family_cdma);
     }
 }
 
@@ -394,20 +298,12 @@ extern "C" void initializeCallback_cdma(void * /*param*/) {
     kv_raise_event(2, nullptr);
 }
 
-static bool sendOk(const char *cmd) {
-    AtReply *p_response = nullptr;
-    int err = at_send_command(cmd, &p_response);
-    bool ok = err >= 0 && p_response != nullptr && p_response->success;
-    at_response_free(p_response);
-    return ok;
-}
-
 // Runs inside setRadioState when the RUIM has just become ready, before the
 // radio-state notification.
 extern "C" void onSIMReady_cdma(void) {
     RILDEBUG("%s", "onSIMReady");
     G_userdisconnect = 1;
-    if (!sendOk("AT+CNMI=1,2,2,1,1")) return;
+    if (!at_send_ok("AT+CNMI=1,2,2,1,1")) return;
     AtReply *p_response = nullptr;
     at_send_command_multiline("AT+CPMS=\"ME\",\"ME\",\"ME\"", "+CPMS", &p_response);
     at_response_free(p_response);
@@ -417,7 +313,7 @@ extern "C" void onSIMReady_cdma(void) {
         startSignalPoll_cdma();
     }
     const char *format = G_USERORIGN_DATA ? "AT+CMGF=3" : (PDU_SUPPORT ? "AT+CMGF=1" : "AT+CMGF=2");
-    if (!sendOk(format)) return;
+    if (!at_send_ok(format)) return;
     at_send_command("ATE0", nullptr);
     p_response = nullptr;
     int err = at_send_command_singleline("AT+CIMI", "+CIMI:", &p_response);

@@ -9,7 +9,6 @@
 #include "at_link.h"
 #include "at_reply.h"
 #include "ril_families.h"
-#include "ril_handlers.h"
 #include "ril_log.h"
 #include "usb_discovery.h"
 
@@ -20,107 +19,58 @@ pthread_mutex_t s_radio_state_mutex_wcdma = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t s_radio_state_cond_wcdma = PTHREAD_COND_INITIALIZER;
 }
 
-extern "C" void RIL_onRequestComplete_wcdma(RIL_Token t, RIL_Errno e, void *response, size_t len) {
-    if (s_rilenv_wcdma != nullptr) s_rilenv_wcdma->OnRequestComplete(t, e, response, len);
+static const char kWcdmaSource[] = "hardware/ril/reference-ril/reference-ril_wcdma.c";
+
+extern "C" {
+unsigned int s_lastopen_wcdma = 0;
+int s_callwaiting_wcdma = 0;
+RIL_Data_Call_Response_v11 s_datacall_wcdma;
 }
 
-extern "C" void RIL_onUnsolicitedResponse_wcdma(int code, const void *data, size_t len) {
-    if (s_rilenv_wcdma != nullptr) s_rilenv_wcdma->OnUnsolicitedResponse(code, data, len);
-}
-
-extern "C" void RIL_requestTimedCallback_wcdma(RIL_TimedCallback cb, void *param,
-                                               const struct timeval *tv) {
-    if (s_rilenv_wcdma != nullptr) s_rilenv_wcdma->RequestTimedCallback(cb, param, tv);
-}
-
-#define RIL_WCDMA_TABLE_ENTRY_(code, handler) t[code] = handler;
-static const RilRequestHandler *wcdmaTable() {
-    static RilRequestHandler t[RIL_WCDMA_TABLE_SIZE];
-    static pthread_once_t once = PTHREAD_ONCE_INIT;
-    pthread_once(&once, [] { RIL_WCDMA_REQUEST_TABLE(RIL_WCDMA_TABLE_ENTRY_) });
-    return t;
-}
-#undef RIL_WCDMA_TABLE_ENTRY_
-
-static void rejectRequest_wcdma(RIL_Token t, RIL_Errno e, int line) {
-    RIL_LOGD("onRequestComplete :%s. line:%d", "onRequest", line);
-    RIL_onRequestComplete_wcdma(t, e, nullptr, 0);
-}
-
-extern "C" void onRequest_wcdma(int request, void *data, size_t datalen, RIL_Token t) {
-    RIL_RadioState state = s_radio_state_wcdma;
-    RILDEBUG("onRequest: state %s, request %d %s", radioStateToString_wcdma(state), request,
-             requestToString(request));
-
-    if (state == RADIO_STATE_UNAVAILABLE && request != RIL_REQUEST_GET_SIM_STATUS) {
-        rejectRequest_wcdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
-        return;
-    }
-    if (state == RADIO_STATE_OFF && request != RIL_REQUEST_RADIO_POWER &&
-        request != RIL_REQUEST_GET_SIM_STATUS) {
-        rejectRequest_wcdma(t, RIL_E_RADIO_NOT_AVAILABLE, __LINE__);
-        return;
-    }
-    if (s_channel_closed_wcdma > 0) {
-        RILDEBUG("W: >> slcosed: %d", s_channel_closed_wcdma);
-        rejectRequest_wcdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
-        return;
-    }
-    if ((unsigned int)request >= RIL_WCDMA_TABLE_SIZE) {
-        rejectRequest_wcdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
-        return;
-    }
-    RilRequestHandler handler = wcdmaTable()[request];
-    if (handler == nullptr) {
-        RILDEBUG("onRequest:%s not supported! ", requestToString(request));
-        rejectRequest_wcdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
-        return;
-    }
-    if (data == nullptr && datalen != 0) {
-        rejectRequest_wcdma(t, RIL_E_GENERIC_FAILURE, __LINE__);
-        return;
-    }
-    handler(data, datalen, t);
-}
-
-extern "C" void setRadioState_wcdma(RIL_RadioState newState, int line) {
-    RILDEBUG("setRadioState(%s) line:%d", radioStateToString_wcdma(newState), line);
-    pthread_mutex_lock(&s_radio_state_mutex_wcdma);
-    RIL_RadioState oldState = s_radio_state_wcdma;
-    if (s_channel_closed_wcdma > 0) newState = RADIO_STATE_UNAVAILABLE;
-    if (oldState != newState || s_channel_closed_wcdma > 0) {
-        s_radio_state_wcdma = newState;
-        pthread_cond_broadcast(&s_radio_state_cond_wcdma);
-    }
-    pthread_mutex_unlock(&s_radio_state_mutex_wcdma);
-
-    if (s_radio_state_wcdma == oldState) return;
-    if (s_hasinit)
-        RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_RADIO_STATE_CHANGED, nullptr, 0);
-    if (s_radio_state_wcdma == RADIO_STATE_ON) {
+// A changed WCDMA radio state is reported once initialization has run; the
+// radio turning on starts the SIM poll.
+static void reportStateChange_wcdma(RIL_RadioState now) {
+    if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_RADIO_STATE_CHANGED, nullptr, 0);
+    if (now == RADIO_STATE_ON) {
         RILDEBUG("%s", "onRadioPowerOn");
         pollSIMState_wcdma(nullptr);
     }
 }
 
-// Shared by WCDMA and LTE: one try, failures read as "off".
-static int isRadioOnOnce(void) {
-    AtReply *p_response = nullptr;
-    int result = 0;
-    int err = at_send_command_singleline("AT+CFUN?", "+CFUN:", &p_response);
-    if (err >= 0 && p_response != nullptr && p_response->success &&
-        p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        char ret = 0;
-        if (at_tok_start(&line) >= 0 && at_tok_nextbool(&line, &ret) >= 0) result = ret;
-    }
-    at_response_free(p_response);
-    RILDEBUG("%s result: %d", "isRadioOn", result);
-    return result;
-}
+static void markUnavailable_wcdma(void) { setRadioState_wcdma(RADIO_STATE_UNAVAILABLE, __LINE__); }
 
-extern "C" int isRadioOn_wcdma(void) { return isRadioOnOnce(); }
-extern "C" int isRadioOn_lte(void) { return isRadioOnOnce(); }
+extern "C" const RilFamily g_family_wcdma = {
+    RIL_FAMILY_WCDMA, kWcdmaSource, &s_rilenv_wcdma, &s_radio_state_wcdma, &s_channel_closed_wcdma,
+    &s_radio_state_mutex_wcdma, &s_radio_state_cond_wcdma, radioStateToString_wcdma,
+    // admission: by radio state; a closed channel and an empty slot are
+    // generic failures, logged
+    ril_request_table_wcdma, RIL_WCDMA_TABLE_SIZE, 1, 0, 1, RIL_E_GENERIC_FAILURE, RIL_E_GENERIC_FAILURE,
+    RIL_E_GENERIC_FAILURE, nullptr, reportStateChange_wcdma, markUnavailable_wcdma,
+    // a lost channel: close, then 18 scans (30 in flight mode)
+    {0, 18, 30, 1, 1, 0, 0, &s_lastopen_wcdma},
+};
+
+extern "C" void RIL_onRequestComplete_wcdma(RIL_Token t, RIL_Errno e, void *response, size_t len) {
+    ril_family_complete(&g_family_wcdma, t, e, response, len);
+}
+extern "C" void RIL_onUnsolicitedResponse_wcdma(int code, const void *data, size_t len) {
+    ril_family_unsolicited(&g_family_wcdma, code, data, len);
+}
+extern "C" void RIL_requestTimedCallback_wcdma(RIL_TimedCallback cb, void *param, const struct timeval *tv) {
+    ril_family_timed(&g_family_wcdma, cb, param, tv);
+}
+extern "C" void onRequest_wcdma(int request, void *data, size_t datalen, RIL_Token t) {
+    ril_family_on_request(&g_family_wcdma, request, data, datalen, t);
+}
+extern "C" void setRadioState_wcdma(RIL_RadioState newState, int line) {
+    RILDEBUG("setRadioState(%s) line:%d", radioStateToString_wcdma(newState), line);
+    ril_family_set_radio_state(&g_family_wcdma, newState);
+}
+extern "C" void onATReaderClosed_wcdma(void) { ril_family_reader_closed(&g_family_wcdma); }
+
+// WCDMA and LTE: one try, a failure reads as "off"
+extern "C" int isRadioOn_wcdma(void) { return ril_query_radio_on(0, 1); }
+extern "C" int isRadioOn_lte(void) { return ril_query_radio_on(0, 1); }
 
 extern "C" void sendCallStateChanged_wcdma(void * /*param*/) {
     if (s_hasinit)
@@ -135,30 +85,6 @@ extern "C" void onDataCallListChanged_wcdma(void * /*param*/) {
 /* WCDMA main loop, channel recovery and initialization                 */
 /* ------------------------------------------------------------------ */
 
-static const char kWcdmaSource[] = "hardware/ril/reference-ril/reference-ril_wcdma.c";
-
-extern "C" {
-unsigned int s_lastopen_wcdma = 0;
-int s_callwaiting_wcdma = 0;
-RIL_Data_Call_Response_v11 s_datacall_wcdma;
-}
-
-extern "C" void onATReaderClosed_wcdma(void) {
-    RIL_LOGI("AT channel closed\n");
-    at_close();
-    s_channel_closed_wcdma = 1;
-    g_inhotstatus = 1;
-    s_lastopen_wcdma = GetTickCount();
-    if (ril_search_device(g_inflymode ? 30 : 18)) {
-        g_inhotstatus = 1;
-        RILDEBUG("*******Hot Resume*******");
-    } else {
-        g_inhotstatus = 0;
-        RILDEBUG("*******missed device*******");
-    }
-    pthread_cond_broadcast(&s_radio_state_cond_wcdma);
-}
-
 extern "C" void onATTimeout_wcdma(void) {
     if (g_ntimeoutcount > 4) {
         RIL_LOGD("save life");
@@ -167,7 +93,7 @@ extern "C" void onATTimeout_wcdma(void) {
 }
 
 static int openAndConfigure_wcdma(void) {
-    return ril_open_and_configure(RIL_FAMILY_WCDMA, kWcdmaSource, 0, 0, &s_radio_state_wcdma, &s_channel_closed_wcdma);
+    return ril_open_and_configure(&g_family_wcdma, 0, 0);
 }
 
 extern "C" void *mainLoop_wcdma(void * /*param*/) {
@@ -210,10 +136,7 @@ extern "C" void *mainLoop_wcdma(void * /*param*/) {
             }
         }
         s_lastopen_wcdma = GetTickCount();
-        pthread_mutex_lock(&s_radio_state_mutex_wcdma);
-        while (s_channel_closed_wcdma == 0)
-            pthread_cond_wait(&s_radio_state_cond_wcdma, &s_radio_state_mutex_wcdma);
-        pthread_mutex_unlock(&s_radio_state_mutex_wcdma);
+        ril_family_wait_for_close(&g_family_wcdma);
         RIL_LOGI("Re-opening after close");
     }
 }
@@ -226,7 +149,7 @@ extern "C" int on6270fly(void) {
         RILDEBUG("*******Hot Resume*******%d", g_inhotstatus);
         int fd = ril_open_at_port();
         if (fd >= 0) {
-            s_channel_closed_wcdma = 0;
+            ril_family_set_channel_closed(&g_family_wcdma, 0);
             ril_set_serial_line(fd, 1);
             if (at_open(fd, onUnsolicited_wcdma) >= 0)
                 RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, nullptr);
@@ -234,7 +157,7 @@ extern "C" int on6270fly(void) {
     } else {
         g_inhotstatus = 0;
         RILDEBUG("*******missed device*******");
-        pthread_cond_broadcast(&s_radio_state_cond_wcdma);
+        ril_family_broadcast(&g_family_wcdma);
     }
     g_inflymode = 0;
     return 0;

@@ -60,9 +60,6 @@ extern int s_wait_timeouts;
 extern const RIL_RadioFunctions s_callbacks_cdma;
 extern const RIL_RadioFunctions s_callbacks_wcdma;
 extern const RIL_RadioFunctions s_callbacks_lte;
-extern const RilRequestHandler s_requests_cdma[RIL_CDMA_TABLE_SIZE];
-extern const RilRequestHandler s_requests_wcdma[RIL_WCDMA_TABLE_SIZE];
-extern const RilRequestHandler s_requests_lte[RIL_LTE_TABLE_SIZE];
 
 void onRequest_cdma(int request, void *data, size_t datalen, RIL_Token t);
 void onRequest_wcdma(int request, void *data, size_t datalen, RIL_Token t);
@@ -88,6 +85,78 @@ void onDataCallListChanged_lte(void *param);
 void *mainLoop(void *param);
 void *mainLoop_wcdma(void *param);
 void *mainLoop_lte(void *param);
+
+/* ---- the family record: what the three families share, as data ---- */
+/* How onATReaderClosed looks for the module again. */
+typedef struct {
+    int searchBeforeClose;     /* search first, then close the channel (CDMA) */
+    int attempts;              /* discovery scans, 1 s apart */
+    int flyAttempts;           /* ... while flight mode is in progress */
+    int logResume;             /* "*******Hot Resume*******" when found */
+    int logMissed;             /* "*******missed device*******" when not */
+    int unavailableWhenMissed; /* the radio becomes unavailable when not found */
+    int flyWaitMs;             /* found during flight mode: wait this long */
+    unsigned int *lastOpen;    /* tick stored on close, or NULL */
+} RilReaderClosedRule;
+
+typedef struct RilFamily {
+    int id;                     /* RIL_FAMILY_CDMA, _WCDMA, _LTE */
+    const char *source;         /* the file name the guard token carries */
+    const struct RIL_Env **env; /* the family's RIL_Env slot */
+    RIL_RadioState *state;
+    int *channelClosed;
+    pthread_mutex_t *stateMutex; /* guards state and channelClosed */
+    pthread_cond_t *stateCond;   /* broadcast on a state change or a close */
+    const char *(*stateName)(RIL_RadioState s);
+    /* admission rule of onRequest */
+    const RilRequestHandler *(*table)(void);
+    size_t tableSize;
+    int admitByRadioState;   /* unavailable: only GET_SIM_STATUS; off: also RADIO_POWER */
+    int waitForReopen;       /* a closed channel: wait up to 6 s for the main loop (CDMA) */
+    int logRejects;          /* log the closed channel and the unsupported request */
+    RIL_Errno closedError;
+    RIL_Errno outOfRangeError;
+    RIL_Errno unsupportedError;
+    pthread_mutex_t *requestMutex; /* one handler at a time (LTE), or NULL */
+    /* what a changed radio state reports, after the state lock is released */
+    void (*reportStateChange)(RIL_RadioState now);
+    void (*markUnavailable)(void); /* setRadioState(RADIO_STATE_UNAVAILABLE) */
+    RilReaderClosedRule readerClosed;
+} RilFamily;
+
+/* the request tables, built once from the families' handler lists */
+const RilRequestHandler *ril_request_table_cdma(void);
+const RilRequestHandler *ril_request_table_wcdma(void);
+const RilRequestHandler *ril_request_table_lte(void);
+
+extern const RilFamily g_family_cdma;
+extern const RilFamily g_family_wcdma;
+extern const RilFamily g_family_lte;
+/* the record of a family id, NULL for any other */
+const RilFamily *ril_family(int id);
+
+void ril_family_complete(const RilFamily *f, RIL_Token t, RIL_Errno e, void *response, size_t len);
+void ril_family_unsolicited(const RilFamily *f, int code, const void *data, size_t len);
+void ril_family_timed(const RilFamily *f, RIL_TimedCallback cb, void *param, const struct timeval *tv);
+/* onRequest: the family's admission rule, then its handler */
+void ril_family_on_request(const RilFamily *f, int request, void *data, size_t datalen, RIL_Token t);
+/* setRadioState without its log line: stores the state under the lock
+ * (unavailable while the channel is closed) and reports a change */
+void ril_family_set_radio_state(const RilFamily *f, RIL_RadioState newState);
+/* onATReaderClosed */
+void ril_family_reader_closed(const RilFamily *f);
+/* the main loop's wait until the channel is closed */
+void ril_family_wait_for_close(const RilFamily *f);
+/* sets or clears the channel-closed flag under the state lock, with a broadcast */
+void ril_family_set_channel_closed(const RilFamily *f, int closed);
+/* wakes whoever waits on the family's state condition (under the lock) */
+void ril_family_broadcast(const RilFamily *f);
+/* "AT+CFUN?": 1 when the radio is on, 0 otherwise (a failure reads as off).
+ * untilAnswered: ask again once a second until the module answers OK. */
+int ril_query_radio_on(int untilAnswered, int logResult);
+/* the family's radio state and channel-closed flag, read under the state lock */
+RIL_RadioState ril_family_state(const RilFamily *f);
+int ril_family_channel_closed(const RilFamily *f);
 
 /* ---- steps owned by the SIM and initialization areas ---- */
 void onSIMReady_cdma(void);           /* CDMA SIM-ready steps, inside setRadioState */
@@ -182,8 +251,7 @@ int ril_open_at_port(void);
 /* The WCDMA and LTE open loop: discovery until the family's AT port opens
  * (anyResult: any result bit counts, else bit 0 or 2), then the serial
  * settings; a module of another family ends the process. Returns the port. */
-int ril_open_and_configure(int family, const char *source, int anyResult, int resetBeforeRetry,
-                           RIL_RadioState *state, int *channelClosed);
+int ril_open_and_configure(const RilFamily *f, int anyResult, int resetBeforeRetry);
 /* Up to attempts discovery scans 1 s apart, stopping at the first that found
  * a module (bit 0 or 2); returns 1 when found. */
 int ril_search_device(int attempts);

@@ -1,6 +1,7 @@
 // Pieces the three main loops share: serial settings, the guard hooks, the
 // AT port open and the device search after a channel loss.
 #include <errno.h>
+#include <pthread.h>
 #include <stdlib.h>
 #include <fcntl.h>
 #include <string.h>
@@ -60,8 +61,9 @@ extern "C" int ril_search_device(int attempts) {
     return 0;
 }
 
-extern "C" int ril_open_and_configure(int family, const char *source, int anyResult, int resetBeforeRetry,
-                                      RIL_RadioState *state, int *channelClosed) {
+extern "C" int ril_open_and_configure(const RilFamily *f, int anyResult, int resetBeforeRetry) {
+    const int family = f->id;
+    const char *source = f->source;
     for (;;) {
         int fd = -1;
         for (;;) {
@@ -75,12 +77,14 @@ extern "C" int ril_open_and_configure(int family, const char *source, int anyRes
                 }
                 fd = ril_open_at_port();
                 if (fd >= 0) {
-                    *channelClosed = 0;
+                    ril_family_set_channel_closed(f, 0);
                     break;
                 }
             }
             RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
-            *state = RADIO_STATE_UNAVAILABLE;  // silently
+            pthread_mutex_lock(f->stateMutex);
+            *f->state = RADIO_STATE_UNAVAILABLE;  // silently
+            pthread_mutex_unlock(f->stateMutex);
             if (g_inhotstatus == 0) SetGuradFlag(source, __LINE__);
             if (resetBeforeRetry) ResetModule(source, __LINE__, 1);
             sleepMsec(1000);

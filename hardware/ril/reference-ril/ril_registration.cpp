@@ -5,6 +5,10 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "at_query.h"
+#include "ril_at_text.h"
+#include "ril_parsers.h"
+#include "ril_profile.h"
 #include "at_reply.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
@@ -46,26 +50,7 @@ __attribute__((weak)) int s_simcard = 1;
 static const char kNoError[] = "requestRegistrationState must never return an error when radio is on";
 static const char kOperatorError[] = "requestOperator must not return error when radio is on";
 
-// The first line of a reply that ended in OK, or null. The line belongs to
-// the reply: use it before at_response_free.
-static char *okLine(AtReply *reply) {
-    if (reply == nullptr || !reply->success || reply->p_intermediates == nullptr) return nullptr;
-    return reply->p_intermediates->line;
-}
 
-static char *querySingle(const char *cmd, const char *prefix, AtReply **reply) {
-    *reply = nullptr;
-    if (at_send_command_singleline(cmd, prefix, reply) < 0) return nullptr;
-    return okLine(*reply);
-}
-
-// Copies at most size-1 characters of text into a fixed buffer.
-static void copyText(char *dst, size_t size, const char *text) {
-    if (size == 0) return;
-    size_t n = text != nullptr ? strnlen(text, size - 1) : 0;
-    if (n > 0) memcpy(dst, text, n);
-    dst[n] = '\0';
-}
 
 // A "+CREG:"-style line: the field layout follows from the number of commas
 // (state | mode,state | state,lac,cid | mode,state,lac,cid | ...,act).
@@ -124,10 +109,10 @@ static void sendPrefMode2(void * /*param*/) {
 }
 
 extern "C" const char *Get3GMode(void) {
-    const bool cnsmod = g_moduletype != 0;
-    AtReply *reply = nullptr;
-    char *line = cnsmod ? querySingle("AT+CNSMOD?", "+CNSMOD:", &reply)
-                        : querySingle("AT^SYSINFO", "^SYSINFO:", &reply);
+    const bool cnsmod = ril_module_profile()->reportsCnsmod != 0;
+    AtQuery reply = AT_QUERY_INIT;
+    char *line = cnsmod ? at_query_single(&reply, "AT+CNSMOD?", "+CNSMOD:")
+                        : at_query_single(&reply, "AT^SYSINFO", "^SYSINFO:");
     const char *answer = "0";
     int c = 0;
     if (line != nullptr) {
@@ -160,7 +145,7 @@ extern "C" const char *Get3GMode(void) {
             }
         }
     }
-    at_response_free(reply);
+    at_query_free(&reply);
     RILDEBUG("Get3GMode: mode %d, answer %s, registered %d", c, answer, s_registered);
 
     if (cnsmod) {
@@ -184,16 +169,16 @@ extern "C" const char *Get3GMode(void) {
 extern "C" void OnWCDMA_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, size_t /*datalen*/,
                                                              RIL_Token t) {
     at_send_command("AT+CREG=2", nullptr);
-    AtReply *reply = nullptr;
-    char *line = querySingle("AT+CREG?", "+CREG:", &reply);
+    AtQuery reply = AT_QUERY_INIT;
+    char *line = at_query_single(&reply, "AT+CREG?", "+CREG:");
     int state = 0, lac = -1, cid = -1;
     if (line == nullptr || parseCregLine(line, -1, &state, &lac, &cid) < 0) {
-        at_response_free(reply);
+        at_query_free(&reply);
         static const char *const kDefault[4] = {"10", "0", "0", "1"};
         RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, (void *)kDefault, sizeof(kDefault));
         return;
     }
-    at_response_free(reply);
+    at_query_free(&reply);
 
     s_registered = state != 0;
     char lacText[16], cidText[16], stateText[16];
@@ -210,12 +195,12 @@ extern "C" void OnWCDMA_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, si
 extern "C" void OnWCDMA_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_t /*datalen*/,
                                                             RIL_Token t) {
     at_send_command("AT+CREG=2", nullptr);
-    AtReply *reply = nullptr;
-    char *line = querySingle("AT+CREG?", "+CREG:", &reply);
+    AtQuery reply = AT_QUERY_INIT;
+    char *line = at_query_single(&reply, "AT+CREG?", "+CREG:");
     char *p = line;
     int first = 0;
     if (line == nullptr || at_tok_start(&p) < 0 || at_tok_nextint(&p, &first) < 0) {
-        at_response_free(reply);
+        at_query_free(&reply);
         static const char *const kDefault[4] = {"0", nullptr, nullptr, "0"};
         RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, (void *)kDefault, sizeof(kDefault));
         return;
@@ -227,11 +212,11 @@ extern "C" void OnWCDMA_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, siz
     int lac = 0, cid = 0;
     bool haveLac = haveSecond && at_tok_nexthexint(&p, &lac) >= 0;
     bool haveCid = haveLac && at_tok_nexthexint(&p, &cid) >= 0;
-    at_response_free(reply);
+    at_query_free(&reply);
 
     const char *tech = Get3GMode();
     char text[4][100];
-    snprintf(text[0], sizeof(text[0]), "%d", g_moduletype == 1 ? state : s_registered);
+    snprintf(text[0], sizeof(text[0]), "%d", ril_module_profile()->wcdmaRegFromCreg ? state : s_registered);
     // cell fields the module did not give read as 0
     if (haveLac)
         snprintf(text[1], sizeof(text[1]), "%X", (unsigned int)lac);
@@ -254,40 +239,38 @@ extern "C" void OnWCDMA_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, siz
 }
 
 extern "C" void GetOperName(void) {
-    AtReply *reply = nullptr;
-    char *line = querySingle("AT+COPS?", "+COPS:", &reply);
-    char *p = line;
+    AtQuery reply = AT_QUERY_INIT;
+    char *line = at_query_single(&reply, "AT+COPS?", "+COPS:");
     int mode = 0, format = 0;
-    char *name = nullptr;
-    bool ok = line != nullptr && at_tok_start(&p) >= 0 && at_tok_nextint(&p, &mode) >= 0;
-    if (ok) s_copsmode = mode;
-    ok = ok && at_tok_nextint(&p, &format) >= 0 && at_tok_nextstr(&p, &name) >= 0 && name != nullptr;
-    if (ok) {
-        copyText(s_opername_wcdma, sizeof(s_opername_wcdma), name);
+    char name[sizeof(s_opername_wcdma)];
+    int fields = parseCops(line, &mode, &format, name, sizeof(name));
+    if (fields >= 1) s_copsmode = mode;
+    if (fields == 3) {
+        ril_copy_text(s_opername_wcdma, sizeof(s_opername_wcdma), name);
     } else {
-        copyText(s_opername_wcdma, sizeof(s_opername_wcdma), " ");
+        ril_copy_text(s_opername_wcdma, sizeof(s_opername_wcdma), " ");
         RILDEBUG("request GetOperName must never return error when radio is on");
     }
-    at_response_free(reply);
+    at_query_free(&reply);
 }
 
 // "AT+CIMI": 1 with the IMSI copied into out, 0 when the command failed,
 // -1 when it answered a line that cannot be parsed.
 static int readImsi(char *out, size_t size) {
-    AtReply *reply = nullptr;
-    char *line = querySingle("AT+CIMI", "+CIMI:", &reply);
+    AtQuery reply = AT_QUERY_INIT;
+    char *line = at_query_single(&reply, "AT+CIMI", "+CIMI:");
     if (line == nullptr) {
-        at_response_free(reply);
+        at_query_free(&reply);
         return 0;
     }
     char *p = line;
     char *imsi = nullptr;
     int result = -1;
     if (at_tok_start(&p) >= 0 && at_tok_nextstr(&p, &imsi) >= 0 && imsi != nullptr) {
-        copyText(out, size, imsi);
+        ril_copy_text(out, size, imsi);
         result = 1;
     }
-    at_response_free(reply);
+    at_query_free(&reply);
     return result;
 }
 
@@ -309,7 +292,7 @@ extern "C" void OnWCDMA_RIL_REQUEST_OPERATOR(void * /*data*/, size_t /*datalen*/
         RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, absent, sizeof(absent));
         return;
     }
-    copyText(s_opernumeric_wcdma, sizeof(s_opernumeric_wcdma), r > 0 ? imsi : "");
+    ril_copy_text(s_opernumeric_wcdma, sizeof(s_opernumeric_wcdma), r > 0 ? imsi : "");
     char *response[3] = {s_opername_wcdma, s_opername_wcdma, s_opernumeric_wcdma};
     RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, response, sizeof(response));
     kv_raise_event(4, s_opernumeric_wcdma);
@@ -321,24 +304,24 @@ extern "C" void OnWCDMA_RIL_REQUEST_OPERATOR(void * /*data*/, size_t /*datalen*/
 
 extern "C" const char *GetLteRadioTech(void) {
     is_cdma = 0;
-    AtReply *reply = nullptr;
-    char *line = querySingle("AT^SYSINFO", "^SYSINFO:", &reply);
+    AtQuery reply = AT_QUERY_INIT;
+    char *line = at_query_single(&reply, "AT^SYSINFO", "^SYSINFO:");
     if (line == nullptr) {
-        at_response_free(reply);
+        at_query_free(&reply);
         return "0";
     }
     char *p = line;
     int status = -1;
     if (at_tok_start(&p) < 0 || at_tok_nextint(&p, &status) < 0) status = -1;
     if (status != 2) {
-        at_response_free(reply);
+        at_query_free(&reply);
         is_cdma = -1;
         return "0";
     }
     int m = 0, v = 0;
     for (int i = 0; i < 3 && at_tok_nextint(&p, &v) >= 0; i++) m = v;
     is_mode_g = m;
-    if (g_moduletype == 4 || s_is9X07) {
+    if (ril_profile_sysinfo_has_srlte()) {
         int sim = 0, f = 0;
         if (at_tok_nextint(&p, &sim) < 0 || at_tok_nextint(&p, &f) < 0) {
             is_srlte = 0;
@@ -349,7 +332,7 @@ extern "C" const char *GetLteRadioTech(void) {
             m = 8;
         }
     }
-    at_response_free(reply);
+    at_query_free(&reply);
 
     if (m == 0) {
         g_use_hasdataservice = 0;
@@ -377,10 +360,10 @@ extern "C" const char *GetLteRadioTech(void) {
 }
 
 extern "C" void getlac(void) {
-    AtReply *reply = nullptr;
+    AtQuery reply = AT_QUERY_INIT;
     int skip = s_is9X07 ? 2 : 3;
-    char *line = s_is9X07 ? querySingle("AT+SERVERINFO", "+SERVERINFO:", &reply)
-                          : querySingle("AT+SCELLINFO", "+SCELLINFO:", &reply);
+    char *line = s_is9X07 ? at_query_single(&reply, "AT+SERVERINFO", "+SERVERINFO:")
+                          : at_query_single(&reply, "AT+SCELLINFO", "+SCELLINFO:");
     char *p = line;
     if (line != nullptr && at_tok_start(&p) >= 0) {
         int v = 0;
@@ -391,24 +374,21 @@ extern "C" void getlac(void) {
             if (at_tok_nexthexint(&p, &v) >= 0) s_lte_cid = v;
         }
     }
-    at_response_free(reply);
+    at_query_free(&reply);
 }
 
 extern "C" void OnLTE_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, size_t /*datalen*/,
                                                            RIL_Token t) {
-    AtReply *reply = nullptr;
+    AtQuery reply = AT_QUERY_INIT;
     char *line;
-    if (is_fddandevdo && g_moduletype != 4 && !s_is9X07)
-        line = querySingle("AT+CCREG?", "+CCREG:", &reply);
-    else if (g_moduletype == 4 && is_cdma == 1)
-        line = querySingle("AT^SYSINFO", "^SYSINFO:", &reply);
-    else
-        line = querySingle("AT+CREG?", "+CREG:", &reply);
+    const char *cmd = nullptr, *prefix = nullptr;
+    ril_profile_lte_voice_reg_query(&cmd, &prefix);
+    line = at_query_single(&reply, cmd, prefix);
     int state = 0, lac = 0, cid = 0;
     bool ok = line != nullptr && parseCregLine(line, 0, &state, &lac, &cid) >= 0;
-    at_response_free(reply);
+    at_query_free(&reply);
     if (ok) {
-        if (g_moduletype != 5) getlac();
+        if (ril_module_profile()->lteReadsLac) getlac();
         GetLteRadioTech();
         s_voicereg_lte.regState = 1;
         s_voicereg_lte.rat = 14;
@@ -430,13 +410,14 @@ extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_
         RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, (void *)response, sizeof(response));
         return;
     }
-    AtReply *reply = nullptr;
-    char *line = (g_moduletype == 5 && is_mode_g == 9) ? querySingle("AT+CEREG?", "+CEREG:", &reply)
-                                                       : querySingle("AT+CGREG?", "+CGREG:", &reply);
+    AtQuery reply = AT_QUERY_INIT;
+    const char *cmd = nullptr, *prefix = nullptr;
+    ril_profile_lte_data_reg_query(is_mode_g, &cmd, &prefix);
+    char *line = at_query_single(&reply, cmd, prefix);
     char *p = line;
     int first = 0;
     if (line == nullptr || at_tok_start(&p) < 0 || at_tok_nextint(&p, &first) < 0) {
-        at_response_free(reply);
+        at_query_free(&reply);
         RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, &s_datareg_lte, sizeof(s_datareg_lte));
         return;
     }
@@ -444,7 +425,7 @@ extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_
     bool haveState = at_tok_nextint(&p, &state) >= 0;
     int lac = 0, cid = 0;
     bool haveCell = false;
-    if (g_moduletype == 5 && haveState) {
+    if (ril_module_profile()->lteCellFromCereg && haveState) {
         int l = 0, c = 0;
         if (at_tok_nexthexint(&p, &l) >= 0) {
             s_lte_lac = l;
@@ -454,10 +435,10 @@ extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_
             }
         }
     }
-    at_response_free(reply);
+    at_query_free(&reply);
 
     const char *tech = GetLteRadioTech();
-    if (g_moduletype != 5) {
+    if (ril_module_profile()->lteReadsLac) {
         getlac();
         lac = s_lte_lac;
         cid = s_lte_cid;
@@ -517,9 +498,10 @@ extern "C" void onRegChanged(void * /*param*/) {
 }
 
 extern "C" void getservicestatus(void) {
-    AtReply *reply = nullptr;
-    char *line = (g_moduletype == 5 && is_mode_g == 9) ? querySingle("AT+CEREG?", "+CEREG:", &reply)
-                                                       : querySingle("AT+CGREG?", "+CGREG:", &reply);
+    AtQuery reply = AT_QUERY_INIT;
+    const char *cmd = nullptr, *prefix = nullptr;
+    ril_profile_lte_data_reg_query(is_mode_g, &cmd, &prefix);
+    char *line = at_query_single(&reply, cmd, prefix);
     char *p = line;
     int state = 0;
     if (line != nullptr && at_tok_start(&p) >= 0) {
@@ -529,7 +511,7 @@ extern "C" void getservicestatus(void) {
             if (at_tok_nextint(&p, &v) >= 0) state = v;
         }
     }
-    at_response_free(reply);
+    at_query_free(&reply);
     g_use_hasdataservice = (state == 1 || state == 5) ? 1 : 0;
     RILDEBUG("getservicestatus: state %d, data service %d", state, g_use_hasdataservice);
 }
@@ -548,10 +530,10 @@ extern "C" void OnCDMA_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, siz
                                                             RIL_Token t) {
     int status = 0, domain = 0, roaming = 0, sysmode = 0;
     for (int attempt = 1; attempt <= 4; attempt++) {
-        AtReply *reply = nullptr;
-        char *line = querySingle("AT^SYSINFO", "^SYSINFO:", &reply);
+        AtQuery reply = AT_QUERY_INIT;
+        char *line = at_query_single(&reply, "AT^SYSINFO", "^SYSINFO:");
         if (line == nullptr) {
-            at_response_free(reply);
+            at_query_free(&reply);
             sleepMsec(1000);
             if (attempt <= 2) {
                 sleepMsec(1000);
@@ -566,7 +548,7 @@ extern "C" void OnCDMA_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, siz
         bool ok = at_tok_start(&p) >= 0 && at_tok_nextint(&p, &status) >= 0 &&
                   at_tok_nextint(&p, &domain) >= 0 && at_tok_nextint(&p, &roaming) >= 0 &&
                   at_tok_nextint(&p, &sysmode) >= 0;
-        at_response_free(reply);
+        at_query_free(&reply);
         if (!ok) {
             RILDEBUG("%s", kNoError);
             completeRegbuf(t);
@@ -579,20 +561,20 @@ extern "C" void OnCDMA_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, siz
         break;
     }
 
-    AtReply *reply = nullptr;
-    char *line = querySingle("AT^HOMESNID", "^HOMESNID:", &reply);
+    AtQuery reply = AT_QUERY_INIT;
+    char *line = at_query_single(&reply, "AT^HOMESNID", "^HOMESNID:");
     char *p = line;
     int sid = 0, nid = 0;
     if (line == nullptr || at_tok_start(&p) < 0 || at_tok_nextint(&p, &sid) < 0 ||
         at_tok_nextint(&p, &nid) < 0) {
-        at_response_free(reply);
+        at_query_free(&reply);
         RILDEBUG("%s", kNoError);
         completeRegbuf(t);
         return;
     }
-    at_response_free(reply);
+    at_query_free(&reply);
 
-    line = querySingle("AT^GPSNWINFO", "^GPSNWINFO:", &reply);
+    line = at_query_single(&reply, "AT^GPSNWINFO", "^GPSNWINFO:");
     if (line != nullptr) {
         // base station id, system id, network id, latitude, longitude
         static const int kSlots[5] = {4, 8, 9, 5, 6};
@@ -602,18 +584,18 @@ extern "C" void OnCDMA_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, siz
             for (int i = 0; i < 5 && at_tok_hasmore(&p); i++) {
                 char *field = nullptr;
                 if (at_tok_nextstr(&p, &field) < 0 || field == nullptr) break;
-                copyText(s_regbuf[kSlots[i]], RIL_REGBUF_SIZE, field);
+                ril_copy_text(s_regbuf[kSlots[i]], RIL_REGBUF_SIZE, field);
                 if (i == 0) s_gpsnwzero = strcmp(field, "0") == 0;
             }
         }
     } else {
-        copyText(s_regbuf[4], RIL_REGBUF_SIZE, "90");
-        copyText(s_regbuf[5], RIL_REGBUF_SIZE, "90");
-        copyText(s_regbuf[6], RIL_REGBUF_SIZE, "100");
+        ril_copy_text(s_regbuf[4], RIL_REGBUF_SIZE, "90");
+        ril_copy_text(s_regbuf[5], RIL_REGBUF_SIZE, "90");
+        ril_copy_text(s_regbuf[6], RIL_REGBUF_SIZE, "100");
         snprintf(s_regbuf[8], RIL_REGBUF_SIZE, "%d", sid);
         snprintf(s_regbuf[9], RIL_REGBUF_SIZE, "%d", nid);
     }
-    at_response_free(reply);
+    at_query_free(&reply);
 
     int regState, tech;
     if (status == 0) {
@@ -636,14 +618,14 @@ extern "C" void OnCDMA_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, siz
     s_cdmadatatech = tech;
 
     snprintf(s_regbuf[0], RIL_REGBUF_SIZE, "%d", regState);
-    copyText(s_regbuf[1], RIL_REGBUF_SIZE, "1");
-    copyText(s_regbuf[2], RIL_REGBUF_SIZE, "1");
+    ril_copy_text(s_regbuf[1], RIL_REGBUF_SIZE, "1");
+    ril_copy_text(s_regbuf[2], RIL_REGBUF_SIZE, "1");
     snprintf(s_regbuf[3], RIL_REGBUF_SIZE, "%d", tech);
-    copyText(s_regbuf[7], RIL_REGBUF_SIZE, "0");
-    copyText(s_regbuf[10], RIL_REGBUF_SIZE, "1");
-    copyText(s_regbuf[11], RIL_REGBUF_SIZE, "1");
-    copyText(s_regbuf[12], RIL_REGBUF_SIZE, "1");
-    copyText(s_regbuf[13], RIL_REGBUF_SIZE, "0");
+    ril_copy_text(s_regbuf[7], RIL_REGBUF_SIZE, "0");
+    ril_copy_text(s_regbuf[10], RIL_REGBUF_SIZE, "1");
+    ril_copy_text(s_regbuf[11], RIL_REGBUF_SIZE, "1");
+    ril_copy_text(s_regbuf[12], RIL_REGBUF_SIZE, "1");
+    ril_copy_text(s_regbuf[13], RIL_REGBUF_SIZE, "0");
     completeRegbuf(t);
 }
 
@@ -657,7 +639,7 @@ extern "C" void OnCDMA_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size
 
 extern "C" void OnCDMA_RIL_REQUEST_OPERATOR(void * /*data*/, size_t /*datalen*/, RIL_Token t) {
     if (s_radio_state_cdma == RADIO_STATE_RUIM_READY) {
-        copyText(s_opername_cdma, sizeof(s_opername_cdma), "CHINA TELECOM");
+        ril_copy_text(s_opername_cdma, sizeof(s_opername_cdma), "CHINA TELECOM");
         at_send_command("ATE0", nullptr);
         char imsi[RIL_CIMICACHE_SIZE];
         int r = readImsi(imsi, sizeof(imsi));
@@ -667,13 +649,13 @@ extern "C" void OnCDMA_RIL_REQUEST_OPERATOR(void * /*data*/, size_t /*datalen*/,
             return;
         }
         if (r > 0) {
-            copyText(s_cimicache, sizeof(s_cimicache), imsi);
-            copyText(s_opernumeric_cdma, sizeof(s_opernumeric_cdma), imsi);
+            ril_copy_text(s_cimicache, sizeof(s_cimicache), imsi);
+            ril_copy_text(s_opernumeric_cdma, sizeof(s_opernumeric_cdma), imsi);
         } else {
             s_opernumeric_cdma[0] = '\0';
         }
     } else {
-        copyText(s_opernumeric_cdma, sizeof(s_opernumeric_cdma), s_cimicache);
+        ril_copy_text(s_opernumeric_cdma, sizeof(s_opernumeric_cdma), s_cimicache);
     }
     char *response[3] = {s_opername_cdma, s_opername_cdma, s_opernumeric_cdma};
     RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, response, sizeof(response));

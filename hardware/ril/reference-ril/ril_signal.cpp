@@ -5,6 +5,8 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "at_query.h"
+#include "ril_parsers.h"
 #include "at_reply.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
@@ -39,25 +41,13 @@ __attribute__((weak)) int g_pppd_usersetup = 0;
 static const struct timeval kPollPeriod = {10, 0};
 
 // "AT+CSQ"-style query: r and b stay 0 when absent. Returns 1 when b was read.
-static int readTwoInts(const char *cmd, const char *prefix, int *r, int *b) {
+static int readCsq(const char *cmd, const char *prefix, int *r, int *b) {
     *r = 0;
     *b = 0;
-    AtReply *reply = nullptr;
-    int haveB = 0;
-    if (at_send_command_singleline(cmd, prefix, &reply) >= 0 && reply != nullptr && reply->success &&
-        reply->p_intermediates != nullptr) {
-        char *p = reply->p_intermediates->line;
-        int v = 0;
-        if (at_tok_start(&p) >= 0 && at_tok_nextint(&p, &v) >= 0) {
-            *r = v;
-            if (at_tok_nextint(&p, &v) >= 0) {
-                *b = v;
-                haveB = 1;
-            }
-        }
-    }
-    at_response_free(reply);
-    return haveB;
+    AtQuery q = AT_QUERY_INIT;
+    int n = parseCsq(at_query_single(&q, cmd, prefix), r, b);
+    at_query_free(&q);
+    return n == 2 ? 1 : 0;
 }
 
 /* ------------------------------------------------------------------ */
@@ -72,7 +62,7 @@ extern "C" void OnCDMA_RIL_REQUEST_SIGNAL_STRENGTH(void * /*data*/, size_t /*dat
 extern "C" void OnWCDMA_RIL_REQUEST_SIGNAL_STRENGTH(void * /*data*/, size_t /*datalen*/, RIL_Token t) {
     at_send_command("ATE0", nullptr);
     int r = 0, b = 0;
-    readTwoInts("AT+CSQ", "+CSQ:", &r, &b);
+    readCsq("AT+CSQ", "+CSQ:", &r, &b);
     s_signal_wcdma.GW_SignalStrength.signalStrength = r;
     s_signal_wcdma.GW_SignalStrength.bitErrorRate = b;
     RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, &s_signal_wcdma, sizeof(s_signal_wcdma));
@@ -82,9 +72,9 @@ extern "C" void OnLTE_RIL_REQUEST_SIGNAL_STRENGTH(void * /*data*/, size_t /*data
     at_send_command("ATE0", nullptr);
     int r = 0, b = 0;
     if (is_cdma == 1)
-        readTwoInts("AT+CCSQ", "+CCSQ:", &r, &b);
+        readCsq("AT+CCSQ", "+CCSQ:", &r, &b);
     else
-        readTwoInts("AT+CSQ", "+CSQ:", &r, &b);
+        readCsq("AT+CSQ", "+CSQ:", &r, &b);
     if (r > 100) r = (r - 103) / 2;
     // computed wide: the module's number may be anything
     long long rsrp = 113LL - 2LL * r;
@@ -96,19 +86,15 @@ extern "C" void OnLTE_RIL_REQUEST_SIGNAL_STRENGTH(void * /*data*/, size_t /*data
     s_signal_lte.LTE_SignalStrength.rsrp = (int)rsrp;
 
     // "+SERVERINFO:" carries the RSRP (negative dBm) in its seventh field
-    AtReply *reply = nullptr;
-    if (at_send_command_singleline("AT+SERVERINFO", "+SERVERINFO:", &reply) >= 0 && reply != nullptr &&
-        reply->success && reply->p_intermediates != nullptr) {
-        char *p = reply->p_intermediates->line;
-        int v = 0;
-        bool ok = at_tok_start(&p) >= 0;
-        for (int i = 0; i < 7 && ok; i++) ok = at_tok_nextint(&p, &v) >= 0;
-        if (ok && at_tok_hasmore(&p) && v != INT_MIN) {
-            s_signal_lte.LTE_SignalStrength.signalStrength = r;
-            s_signal_lte.LTE_SignalStrength.rsrp = -v;
-        }
+    AtQuery q = AT_QUERY_INIT;
+    int fields[7];
+    int more = 0;
+    if (parseServerinfo(at_query_single(&q, "AT+SERVERINFO", "+SERVERINFO:"), fields, 7, &more) == 7 && more &&
+        fields[6] != INT_MIN) {
+        s_signal_lte.LTE_SignalStrength.signalStrength = r;
+        s_signal_lte.LTE_SignalStrength.rsrp = -fields[6];
     }
-    at_response_free(reply);
+    at_query_free(&q);
     RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, &s_signal_lte, sizeof(s_signal_lte));
 }
 
@@ -198,7 +184,7 @@ extern "C" void SignalChange_wcdma(void * /*param*/) {
         return;
     }
     int r = 0, b = 0;
-    int haveB = readTwoInts("AT+CSQ", "+CSQ:", &r, &b);
+    int haveB = readCsq("AT+CSQ", "+CSQ:", &r, &b);
     if (s_radio_state_wcdma != RADIO_STATE_SIM_READY) r = 0;
     if (r == 99) r = 0;
 
@@ -260,7 +246,7 @@ extern "C" void startSignalPoll_wcdma(void) {
 extern "C" int GetGsmSignal(int *rssi) {
     if (rssi == nullptr) return -1;
     int r = 0, b = 0;
-    readTwoInts("AT+CSQ", "+CSQ:", &r, &b);
+    readCsq("AT+CSQ", "+CSQ:", &r, &b);
     *rssi = r == 99 ? 0 : r;
     return 0;
 }
@@ -268,7 +254,7 @@ extern "C" int GetGsmSignal(int *rssi) {
 extern "C" int GetWSignal(int *rssi, int *ber) {
     if (rssi == nullptr || ber == nullptr || G_incall) return -1;
     int r = 0, b = 0;
-    readTwoInts("AT+CSQ", "+CSQ:", &r, &b);
+    readCsq("AT+CSQ", "+CSQ:", &r, &b);
     *rssi = r == 99 ? 0 : r;
     *ber = b;
     return 0;

@@ -6,6 +6,8 @@
 #include <string.h>
 
 #include "at_link.h"
+#include "at_query.h"
+#include "ril_parsers.h"
 #include "at_reply.h"
 #include "ril_at_text.h"
 #include "ril_families.h"
@@ -24,31 +26,6 @@ int s_firstpoll_lte = 1;
 
 static const char kSimSourceWcdma[] = "hardware/ril/reference-ril/reference-ril_wcdma.c";
 static const char kSimSourceLte[] = "hardware/ril/reference-ril/reference-ril_lte.c";
-
-/* ------------------------------------------------------------------ */
-/* Framework texts inside AT commands                                   */
-/* ------------------------------------------------------------------ */
-
-extern "C" int ril_is_safe_at_text(const char *s) {
-    if (s == nullptr) return 0;
-    for (const unsigned char *p = (const unsigned char *)s; *p != '\0'; p++) {
-        if (*p == '"' || *p < 0x20 || *p == 0x7f) return 0;
-    }
-    return 1;
-}
-
-extern "C" const char *ril_request_string(const void *data, size_t datalen, size_t index) {
-    if (data == nullptr || datalen / sizeof(char *) <= index) return nullptr;
-    return ((const char *const *)data)[index];
-}
-
-extern "C" size_t ril_copy_text(char *dst, size_t cap, const char *src) {
-    if (dst == nullptr || cap == 0) return 0;
-    size_t n = src != nullptr ? strnlen(src, cap - 1) : 0;
-    if (n > 0) memcpy(dst, src, n);
-    dst[n] = '\0';
-    return n;
-}
 
 /* ------------------------------------------------------------------ */
 /* Application status rows                                              */
@@ -98,12 +75,7 @@ static void queryCpin(CpinAnswer *a) {
     if (!p_response->success) {
         a->cme = at_get_cme_error(p_response);
     } else if (p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        char *text = nullptr;
-        if (at_tok_start(&line) >= 0 && at_tok_nextstr(&line, &text) >= 0 && text != nullptr) {
-            ril_copy_text(a->token, sizeof(a->token), text);
-            a->parsed = 1;
-        }
+        a->parsed = parseCpin(p_response->p_intermediates->line, a->token, sizeof(a->token)) == 0 ? 1 : 0;
     }
     at_response_free(p_response);
 }
@@ -404,14 +376,6 @@ bool takeTexts(const SimFamily &f, const void *data, size_t datalen, const char 
 }
 
 // Sends a command without reply lines; true when it was answered OK.
-bool sendOk(const char *cmd) {
-    AtReply *p_response = nullptr;
-    int err = at_send_command(cmd, &p_response);
-    bool ok = err >= 0 && p_response != nullptr && p_response->success;
-    at_response_free(p_response);
-    return ok;
-}
-
 // Returns true when the PIN was accepted (the request is then still open).
 bool enterPin(const SimFamily &f, void *data, size_t datalen, RIL_Token t) {
     const char *pin[1];
@@ -422,7 +386,7 @@ bool enterPin(const SimFamily &f, void *data, size_t datalen, RIL_Token t) {
         f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return false;
     }
-    if (!sendOk(cmd)) {
+    if (!at_send_ok(cmd)) {
         completeWrongPassword(f, t);
         return false;
     }
@@ -438,7 +402,7 @@ void enterPuk(const SimFamily &f, void *data, size_t datalen, RIL_Token t) {
         f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
-    if (!sendOk(cmd)) {
+    if (!at_send_ok(cmd)) {
         completeWrongPassword(f, t);
         return;
     }

@@ -4,23 +4,32 @@ set(RIL_LIBRARY_SOURCES
   3g_guard.cpp
   at_filter.cpp
   at_link.cpp
+  at_query.cpp
   at_reply.cpp
+  download.cpp
   icmp_probe.cpp
   module_control.cpp
+  nv_download.cpp
   placeholders.cpp
   ppp_dialer.cpp
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_at_text.cpp
   ril_data_call.cpp
   ril_data_list.cpp
+  ril_family.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
+  ril_parsers.cpp
+  ril_profile.cpp
   ril_radio_power.cpp
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
   ril_unsolicited.cpp
+  sms_codec.cpp
   usb_discovery.cpp
+  ussd.cpp
 )

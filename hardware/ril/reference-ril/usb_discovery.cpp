@@ -7,6 +7,8 @@
 // would not fit the 128-byte port buffers (or a property value) is skipped.
 #include "usb_discovery.h"
 
+#include "ril_profile.h"
+
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -243,7 +245,7 @@ int assignOptionPort(const char *tty, const char *number, const char *protocol, 
         } else if (strstr(number, "03") != nullptr) {
             setDiag(tty, false);
             *result |= 4;
-        } else if (g_moduletype == 3) {
+        } else if (ril_module_profile()->unknownPortsByProtocol) {
             RILDEBUG("----(unkonwn)The port interface is --%s--", number);
             if (strstr(protocol, "00") != nullptr) {
                 setPcui(tty);
