@@ -443,6 +443,31 @@ TEST(DataRequests, LteSetUpWithoutSignalOrServiceDialsNothing) {
     EXPECT_EQ(rig.response(rig.d.request("data cmnet")).value("error", -1), 0);
 }
 
+TEST(PppdRuns, APppdThatEndsByItselfLeavesTheNextLinkAlone) {
+    Rig rig("lte");
+    ASSERT_TRUE(rig.ready());
+    ASSERT_EQ(rig.response(rig.d.request("data cmnet")).value("error", -1), 0);
+    auto first = rig.pppdRuns();
+    ASSERT_EQ(first.size(), 1u);
+    // the network drops the call: the modem port says NO CARRIER and pppd ends
+    rig.module.control("data drop");
+    ASSERT_TRUE(riltest::waitUntil([&] { return !alive(first[0].pid); }, 10s));
+    ASSERT_TRUE(rig.logged("pppd run 1 exit status"));
+    EXPECT_TRUE(riltest::waitUntil([&] { return rig.d.property("net.ppp0.local-ip").empty(); }, 10s));
+    // a new set-up: its stop finds no run and returns at once, and nothing
+    // of the ended run touches the new link
+    json r = rig.response(rig.d.request("data cmnet"));
+    ASSERT_EQ(r.value("error", -1), 0) << r.dump();
+    auto runs = rig.pppdRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(rig.d.logText().find("pppd run 2 exit status"), std::string::npos);
+    EXPECT_EQ(rig.d.property("net.ppp0.local-ip"), "10.64.78.9");
+    EXPECT_TRUE(rig.linkFolder());
+    EXPECT_EQ(rig.response(rig.d.request("deactivate")).value("error", -1), 0);
+    EXPECT_TRUE(riltest::waitUntil([&] { return !rig.anyPppdAlive() && !rig.linkFolder(); }, 10s));
+    EXPECT_TRUE(rig.logged("pppd run 2 exit status"));
+}
+
 /* ---- hostile set-up values ---- */
 
 struct HostileCase {
