@@ -393,9 +393,17 @@ void *pppThreadBody(void *arg) {
     memset(&info, 0, sizeof(info));
     while (waitid(P_PID, (id_t)run.pid, &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
     }
+    // the link's state is cleared before the run counts as ended, so a stop
+    // that returns finds it cleared, and no newer run can start in between
     pthread_mutex_lock(&s_run_lock);
     bool current = run.gen == s_run_gen;
-    if (current) s_run_pid = 0;
+    if (current) {
+        s_run_pid = 0;
+        SetInterfaceIP("ppp0");
+        g_pppdhandle = 1;
+        sem_post(&g_smt_pppexit);
+        property_set("net.ppp0.local-ip", "");
+    }
     if (run.gen > s_ended_gen) s_ended_gen = run.gen;
     int status = 0;
     while (waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
@@ -404,11 +412,6 @@ void *pppThreadBody(void *arg) {
     pthread_mutex_unlock(&s_run_lock);
     RILDEBUG("pppd run %lu exit status 0x%x", run.gen, status);
     if (!current) return nullptr;  // a newer run owns the link now
-
-    SetInterfaceIP("ppp0");
-    g_pppdhandle = 1;
-    sem_post(&g_smt_pppexit);
-    property_set("net.ppp0.local-ip", "");
     if (G_userdisconnect) return nullptr;
     sleepMsec(1000);
     if (g_nnedresume == 0) return nullptr;
