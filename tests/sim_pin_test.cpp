@@ -58,9 +58,6 @@ const RefusedCase kRefused[] = {
      {{"AT+CPWD=\"SC\", \"1234\", \"4321\"", {"ERROR"}}, kCdmaTwo}, 2},
     {"lte_change_pin2_is_sc", LTE, 7, {"1234", "4321"},
      {{"AT+CPWD=\"SC\", \"1234\", \"4321\"", {"+CME ERROR: 16"}}, kCpinalTwo}, 2},
-    // the single-line kind needs a "+CPWD:" line: a bare OK counts as refused
-    {"wcdma_change_bare_ok", WCDMA, 6, {"1234", "4321"},
-     {{"AT+CPWD=\"SC\", \"1234\", \"4321\"", {"OK"}}, kCpinalTwo}, 2},
 };
 
 class Refused : public ::testing::TestWithParam<RefusedCase> {};
@@ -151,6 +148,9 @@ TEST(AcceptedCodes, PukAndPinChangeCompleteWithoutFollowUp) {
         {CDMA, RIL_REQUEST_CHANGE_SIM_PIN2, {"1234", "4321"}, {"AT+CPWD=\"SC\", \"1234\", \"4321\"", {"OK"}}},
         {WCDMA, RIL_REQUEST_CHANGE_SIM_PIN, {"1234", "4321"},
          {"AT+CPWD=\"SC\", \"1234\", \"4321\"", {"+CPWD: 0", "OK"}}},
+        // "AT+CPWD" answers a bare OK when the PIN was changed: that is success
+        {WCDMA, RIL_REQUEST_CHANGE_SIM_PIN, {"1234", "4321"}, {"AT+CPWD=\"SC\", \"1234\", \"4321\"", {"OK"}}},
+        {LTE, RIL_REQUEST_CHANGE_SIM_PIN2, {"1234", "4321"}, {"AT+CPWD=\"SC\", \"1234\", \"4321\"", {"OK"}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.step.command);

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "call_dialect.h"
+#include "simnet_control.h"
 #include "data_dialect.h"
 #include "simulated_module.h"
 #include "ussd_dialect.h"
@@ -29,13 +31,13 @@ const char kHelp[] =
     "register TECH MCCMNC [\"LONG NAME\" [\"SHORT\"]] [roaming]   (TECH: gsm gprs edge umts hsdpa hsupa hspa\n"
     "    cdma evdo hybrid lte srlte) | deregister\n"
     "signal RSSI [BER] | signal lte RSRP [RSRQ SINR] | radio on|off\n"
-    "call NUMBER | hangup | sms PDU | ussd TEXT\n"
+    "sms PDU | ussd TEXT\n"
     "mute | unmute | garbage on|off | inject LINE | reply COMMAND [LINE|LINE...|none] | unknown LINE|LINE...\n"
     "imei X | meid X|none | hwinfo N|none | modeconfig N | echo on|off\n"
     "data dial connect|nocarrier|error|silence | data delay MS | data service on|off | data busy N | data drop\n"
     "data state\n"
     "log [all|clear] | state | help\n"
-    "bootloader state|enter|leave|clear | bootloader silent on|off | bootloader refuse N | bootloader delay MS";
+    "bootloader state|enter|leave|clear | bootloader silent on|off | bootloader refuse N | bootloader delay MS\n";
 
 bool toInt(const std::string &s, int *out) {
     if (s.empty()) return false;
@@ -177,7 +179,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + "\n" + kUssdControlHelp + "OK";
+        if (c == "help") return std::string(kHelp) + kCallControlHelp + "\n" + kUssdControlHelp + kSimnetControlHelp + "\nOK";
+        if (std::string reply; simnetControl(m, w, &reply)) return reply;
         if (c == "plug") {
             m.plug();
         } else if (c == "unplug") {
@@ -221,10 +224,13 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
                 s.radioOn = on;
                 s.cfun = on ? 1 : 0;
             });
-        } else if (c == "call" && w.size() == 2) {
-            m.incomingCall(w[1]);
-        } else if (c == "hangup") {
-            m.remoteHangup();
+        } else if (c == "call" || c == "calls" || c == "hangup") {
+            std::string reply, error;
+            bool known = true;
+            m.callEvent([&](ModuleState &s, Effects &fx) { known = callControl(s, w, &fx, &reply, &error); });
+            if (!known) return err("unknown command (try help)");
+            if (!error.empty()) return err(error);
+            return reply + "OK";
         } else if (c == "sms" && w.size() == 2) {
             m.incomingSms(w[1]);
         } else if (std::string reply; (c == "ussd" || c == "stk") && ussdControl(m, w, &reply)) {

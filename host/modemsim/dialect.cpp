@@ -1,7 +1,8 @@
 #include "dialect.h"
 #include "ussd_dialect.h"
 
-#include "data_dialect.h"
+#include "call_dialect.h"
+#include "simnet_dialect.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -201,65 +202,14 @@ int *regModeSlot(ModuleState &s, const std::string &name) {
     return nullptr;
 }
 
-std::string callListLine(const ModuleState &s) {
-    int stat = 0;
-    switch (s.call.state) {
-    case CallState::Active: stat = 0; break;
-    case CallState::Dialing: stat = 2; break;
-    case CallState::Incoming: stat = 4; break;
-    case CallState::None: return "";
-    }
-    int type = !s.call.number.empty() && s.call.number[0] == '+' ? 145 : 129;
-    return fmt("+CLCC: 1,%d,%d,0,0,\"%s\",%d", s.call.outgoing ? 0 : 1, stat, s.call.number.c_str(), type);
-}
-
-// Ends the call the host hangs up; returns the end lines.
-std::vector<std::string> hangUpLocal(ModuleState &s) {
-    if (s.call.state == CallState::None) return {};
-    std::vector<std::string> lines = callEndLines(s, 29);
-    s.call = Call();
-    return lines;
-}
-
-std::vector<std::string> dialVoice(ModuleState &s, const std::string &number, Effects *fx) {
-    if (!s.radioOn || regView(s).stat == 0) return {};
-    s.call.state = CallState::Active;
-    s.call.outgoing = true;
-    s.call.number = number;
-    s.call.since = std::chrono::steady_clock::now();
-    fx->unsolicited.push_back("^ORIG:1,0");
-    fx->unsolicited.push_back("^CONN:1,0");
-    return {"OK"};
-}
-
 // Basic (one-letter) commands: "AT", "ATE0", "ATD...", "ATA", "ATH".
 Result basicCommand(ModuleState &s, const std::string &body, Effects *fx) {
     if (body.empty()) return ok();
     char c = body[0];
     if (c == 'D') {
-        std::string number = body.substr(1);
-        if (!number.empty() && (number[0] == 'T' || number[0] == 'P')) number = number.substr(1);
-        if (!number.empty() && number.back() == ';') {
-            number.pop_back();
-            std::vector<std::string> r = dialVoice(s, number, fx);
-            if (r.empty()) return fail("NO CARRIER");
-            return ok();
-        }
         // a packet-data dial string ("ATD*99#", "ATDT#777")
         DataReply d = answerDataDial(s, fx);
         return fail(d.final);
-    }
-    if (c == 'A') {
-        if (s.call.state != CallState::Incoming) return fail("NO CARRIER");
-        s.call.state = CallState::Active;
-        s.call.since = std::chrono::steady_clock::now();
-        fx->unsolicited.push_back("^CONN:1,0");
-        return ok();
-    }
-    if (c == 'H') {
-        s.data.connected = false;
-        for (auto &l : hangUpLocal(s)) fx->unsolicited.push_back(l);
-        return ok();
     }
     if (c == 'I') {
         Result r;
@@ -433,15 +383,9 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
     }
     if (Result u; ussdCommand(s, cmd, name, args, &u.lines, &u.final, fx)) return u;  // USSD and toolkit
     const bool exec = !query && !test && !set;
-    const Family fam = s.family;
-    DataReply data;
-    if (answerDataCommand(s, name, query, test, set, args, &data)) {
-        Result r;
-        r.lines = data.lines;
-        r.final = data.final;
-        return r;
-    }
     int e = 0;
+    if (Result r; simnetCommand(s, name, query, test, set, args, fx, &r.lines, &r.final)) return r;
+    if (DataReply d; answerDataCommand(s, name, query, test, set, args, &d)) return Result{d.lines, d.final};
 
     if (name == "+CFUN") {
         if (query) return ok(fmt("+CFUN: %d", s.cfun));
@@ -631,23 +575,6 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
         return ok();
     }
 
-    // calls
-    if (name == "+CLCC") {
-        std::string line = callListLine(s);
-        if (line.empty()) return ok();
-        return ok(line);
-    }
-    if (name == "+CHUP" || name == "+CHV" || name == "$QCCHV") {
-        for (auto &l : hangUpLocal(s)) fx->unsolicited.push_back(l);
-        return ok();
-    }
-    if (startsWith(name, "+CDV") && fam == Family::Cdma) {
-        std::string number = name.substr(4);
-        if (!number.empty() && number.back() == ';') number.pop_back();
-        if (dialVoice(s, number, fx).empty()) return fail("NO CARRIER");
-        return ok();
-    }
-
     // messaging
     if ((name == "+CMGS" || name == "^HCMGS" || name == "$QCMGS" || name == "+CMGW") && set) {
         fx->pduPrompt = true;
@@ -696,7 +623,19 @@ std::string normalizeCommand(const std::string &raw) {
 
 std::vector<std::string> splitCompound(const std::string &normalized) {
     std::vector<std::string> parts;
-    if (startsWith(normalized, "ATD")) return {normalized};
+    if (startsWith(normalized, "ATD")) {
+        // the dial string ends at its semicolon; the line may go on after it
+        bool quoted = false;
+        for (size_t i = 3; i < normalized.size(); i++) {
+            if (normalized[i] == '"') quoted = !quoted;
+            if (normalized[i] != ';' || quoted) continue;
+            parts.push_back(normalized.substr(0, i + 1));
+            if (i + 1 < normalized.size())
+                for (const std::string &p : splitCompound("AT" + normalized.substr(i + 1))) parts.push_back(p);
+            return parts;
+        }
+        return {normalized};
+    }
     std::string cur;
     bool quoted = false;
     for (char c : normalized) {
@@ -725,7 +664,9 @@ std::vector<std::string> answerCommand(ModuleState &s, const std::string &raw,
     for (const std::string &part : splitCompound(norm)) {
         Result r;
         std::string body = part.substr(2);
-        if (body.empty() || (body[0] != '+' && body[0] != '^' && body[0] != '$' && body[0] != '%'))
+        if (part == "ATH" || part == "ATH0") s.data.connected = false;  // ends a data call too
+        if (callCommand(s, part, &r.lines, &r.final, fx)) {
+        } else if (body.empty() || (body[0] != '+' && body[0] != '^' && body[0] != '$' && body[0] != '%'))
             r = basicCommand(s, body, fx);
         else
             r = extendedCommand(s, part, unknownReply, fx);
@@ -815,21 +756,6 @@ std::vector<std::string> simInsertedLines(const ModuleState &s) {
 std::vector<std::string> simExchangedLines(const ModuleState &s) {
     if (s.family == Family::Cdma) return {"^SIMST: 1"};
     return {"^SIMCHG: 1"};
-}
-
-std::vector<std::string> incomingCallLines(const ModuleState &s) {
-    int type = !s.call.number.empty() && s.call.number[0] == '+' ? 145 : 129;
-    if (s.family == Family::Cdma) return {"RING", fmt("+CLIP:%s,%d,,,,0", s.call.number.c_str(), type)};
-    return {"+CRING: VOICE", fmt("+CLIP: \"%s\",%d,,,,0", s.call.number.c_str(), type)};
-}
-
-std::vector<std::string> callEndLines(const ModuleState &s, int endStatus) {
-    long secs = 0;
-    if (s.call.state == CallState::Active)
-        secs = static_cast<long>(
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - s.call.since)
-                .count());
-    return {fmt("^CEND:1,%ld,%d,16", secs, endStatus)};
 }
 
 std::vector<std::string> incomingSmsLines(const ModuleState &s, const std::string &pdu) {

@@ -3,12 +3,22 @@
 // No I/O here; SimulatedModule frames the lines and writes them.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "module_state.h"
 
 namespace modemsim {
+
+struct Effects;
+// Work a command or an event leaves for later (a call that progresses): run
+// after the delay with the module's lock held; its lines are sent.
+struct Later {
+    std::chrono::milliseconds after;
+    std::function<void(ModuleState &, Effects &)> run;
+};
 
 // Things a command does beyond its reply lines.
 struct Effects {
@@ -19,6 +29,8 @@ struct Effects {
     int delayMs = 0;                  // lines sent on the same port this much later
     std::vector<std::string> delayed;
     std::vector<std::string> unsolicited;  // lines sent after the reply
+    std::vector<Later> later;              // scheduled after the reply
+    int replyDelayMs = 0;             // the reply comes this much later (a network scan)
 };
 
 // A command text prepared for matching: upper case and without blanks
@@ -27,7 +39,8 @@ std::string normalizeCommand(const std::string &raw);
 
 // Splits "AT+COPS=3,0;+COPS?" into "AT+COPS=3,0" and "AT+COPS?" (on
 // semicolons outside quotes; every part gets the "AT" back). A dial string
-// ("ATD10086;") stays whole.
+// runs to its first semicolon, as V.250 has it: "ATD10086;+CFUN=0" is the
+// dial "ATD10086;" followed by "AT+CFUN=0"; "ATD*99#" stays whole.
 std::vector<std::string> splitCompound(const std::string &normalized);
 
 // Answers a whole command line (raw text without its CR). Returns the reply
@@ -56,9 +69,8 @@ std::vector<std::string> simRemovedLines(const ModuleState &s);
 std::vector<std::string> simInsertedLines(const ModuleState &s);
 std::vector<std::string> simExchangedLines(const ModuleState &s);
 
-// Lines of the family for call, SMS and USSD events from the network.
-std::vector<std::string> incomingCallLines(const ModuleState &s);
-std::vector<std::string> callEndLines(const ModuleState &s, int endStatus);
+// Lines of the family for SMS and USSD events from the network (calls:
+// call_dialect.h).
 std::vector<std::string> incomingSmsLines(const ModuleState &s, const std::string &pdu);
 std::vector<std::string> networkUssdLines(const ModuleState &s, const std::string &text);
 

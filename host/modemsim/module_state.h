@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "call_state.h"
+#include "simnet_state.h"
 #include "data_state.h"
 #include "ussd_state.h"
 
@@ -71,15 +73,6 @@ struct Identity {
     int hwinfo = 2;        // "+HWINFO:" first field; -1: the command is refused
 };
 
-enum class CallState { None, Incoming, Dialing, Active };
-
-struct Call {
-    CallState state = CallState::None;
-    std::string number;
-    bool outgoing = false;
-    std::chrono::steady_clock::time_point since{};
-};
-
 struct ModuleState {
     Family family = Family::Lte;
     std::string model = "lte";
@@ -102,7 +95,8 @@ struct ModuleState {
     UssdNetwork ussd;      // USSD network answers and toolkit log (ussd_state.h)
     Network net;           // the network the module is attached to (when it can be)
     Identity id;
-    Call call;
+    CallTable calls;       // the voice calls (call_dialect.h)
+    SimnetState simnet;    // card files, facility locks, visible networks, GPS
     DataState data;        // packet data (data_dialect.cpp)
 
     // time of the last power-on (plug or reset), for SIM readiness

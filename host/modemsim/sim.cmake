@@ -3,6 +3,9 @@
 add_library(modemsim STATIC
   ${CMAKE_CURRENT_LIST_DIR}/module_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/call_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simnet_control.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simnet_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/simulated_module.cpp
   ${CMAKE_CURRENT_LIST_DIR}/control.cpp
   ${CMAKE_CURRENT_LIST_DIR}/data_dialect.cpp

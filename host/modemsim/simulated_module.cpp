@@ -1,5 +1,6 @@
 #include "simulated_module.h"
 
+#include "call_dialect.h"
 #include "pty_link.h"
 
 #include <errno.h>
@@ -146,7 +147,7 @@ void SimulatedModule::plugLocked() {
     st_.ccregMode = boot.ccregMode;
     st_.copsFormat = boot.copsFormat;
     st_.cnsmodReport = boot.cnsmodReport;
-    st_.call = Call();
+    dropAllCalls(st_);
     if (st_.sim.pinEnabled && st_.sim.lock == SimLock::Ready) st_.sim.lock = SimLock::Pin;
     st_.poweredOn = std::chrono::steady_clock::now();
 
@@ -330,6 +331,12 @@ void SimulatedModule::handleCommand(Port which, const std::string &raw) {
     RegView before = regView(st_);
     Effects fx;
     std::vector<std::string> lines = answerCommand(st_, raw, unknownReply_, &fx);
+    if (fx.replyDelayMs > 0) {
+        // a network scan: the answer comes later, the port stays served
+        timers_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(fx.replyDelayMs),
+                           [this, which, lines] { writeLinesLocked(which, lines); }});
+        return;
+    }
     writeLinesLocked(which, lines);
     if (fx.pduPrompt) {
         p.pduMode = true;
@@ -348,6 +355,7 @@ void SimulatedModule::handleCommand(Port which, const std::string &raw) {
     std::vector<std::string> after = registrationLines(st_, before, regView(st_));
     after.insert(after.begin(), fx.unsolicited.begin(), fx.unsolicited.end());
     emitLocked(after);
+    scheduleLocked(fx.later);
     if (fx.resetModule) {
         // the module answers, then drops off USB and comes back
         auto now = std::chrono::steady_clock::now();
@@ -498,20 +506,34 @@ void SimulatedModule::setLteSignal(int rsrp, int rsrq, int sinr) {
 }
 
 void SimulatedModule::incomingCall(const std::string &number) {
-    std::lock_guard<std::mutex> g(mu_);
-    st_.call.state = CallState::Incoming;
-    st_.call.outgoing = false;
-    st_.call.number = number;
-    st_.call.since = std::chrono::steady_clock::now();
-    emitLocked(incomingCallLines(st_));
+    callEvent([&number](ModuleState &s, Effects &fx) { networkCall(s, number, &fx); });
 }
 
 void SimulatedModule::remoteHangup() {
+    callEvent([](ModuleState &s, Effects &fx) { networkHangup(s, 0, 104, &fx); });
+}
+
+void SimulatedModule::callEvent(const std::function<void(ModuleState &, Effects &)> &event) {
     std::lock_guard<std::mutex> g(mu_);
-    if (st_.call.state == CallState::None) return;
-    std::vector<std::string> lines = callEndLines(st_, 104);
-    st_.call = Call();
-    emitLocked(lines);
+    Effects fx;
+    event(st_, fx);
+    emitLocked(fx.unsolicited);
+    scheduleLocked(fx.later);
+}
+
+void SimulatedModule::scheduleLocked(const std::vector<Later> &later) {
+    for (const Later &l : later) {
+        std::function<void(ModuleState &, Effects &)> run = l.run;
+        int plug = plugCount_;
+        timers_.push_back({std::chrono::steady_clock::now() + l.after, [this, run, plug] {
+                               if (!plugged_ || plug != plugCount_) return;  // the module went away
+                               Effects fx;
+                               run(st_, fx);
+                               emitLocked(fx.unsolicited);
+                               scheduleLocked(fx.later);
+                           }});
+    }
+    if (!later.empty()) wake();
 }
 
 void SimulatedModule::incomingSms(const std::string &pdu) {

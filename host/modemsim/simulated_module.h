@@ -99,6 +99,9 @@ public:
     // --- calls, SMS, USSD from the network ----------------------------------
     void incomingCall(const std::string &number);
     void remoteHangup();
+    // runs a call event of the network side (call_dialect.h) under the lock,
+    // sends its lines and schedules its later steps
+    void callEvent(const std::function<void(ModuleState &, Effects &)> &event);
     void incomingSms(const std::string &pdu);
     void networkUssd(const std::string &text);
 
@@ -166,6 +169,7 @@ private:
     void writeLocked(Port which, const std::string &bytes);
     void emitLocked(const std::vector<std::string> &lines, Port which = Port::At);
     void changeLocked(const std::function<void(ModuleState &)> &change);
+    void scheduleLocked(const std::vector<Later> &later);
     std::string garbageLocked();
     const std::vector<std::string> *configuredReplyLocked(const std::string &norm) const;
     PortIo &io(Port which) { return which == Port::At ? at_ : modem_; }

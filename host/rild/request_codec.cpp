@@ -1,5 +1,7 @@
 #include "request_codec.h"
 
+#include "simnet_codec.h"
+
 #include <ctype.h>
 #include <errno.h>
 #include <stdlib.h>
@@ -445,6 +447,7 @@ bool encodeRequest(int code, const std::vector<Arg> &args, RequestData &out, std
 
 json decodeResponse(int code, int family, const void *data, size_t len) {
     if (data == nullptr || len == 0) return nullptr;
+    if (json j; decodeSimnetResponse(code, data, len, j)) return j;
     switch (code) {
         case RIL_REQUEST_GET_SIM_STATUS: return decodeCardStatus(data, len);
         case RIL_REQUEST_SIGNAL_STRENGTH: return decodeSignal(data, len);
@@ -582,6 +585,7 @@ json decodeResponse(int code, int family, const void *data, size_t len) {
 
 json decodeUnsol(int code, const void *data, size_t len) {
     if (data == nullptr || len == 0) return nullptr;
+    if (json j; decodeSimnetUnsol(code, data, len, j)) return j;
     switch (code) {
         case RIL_UNSOL_SIGNAL_STRENGTH: return decodeSignal(data, len);
         case RIL_UNSOL_DATA_CALL_LIST_CHANGED: return decodeDataCalls(data, len);

@@ -9,10 +9,6 @@
 
 extern "C" {
 
-// network selection
-int getmodeconfig(void) { return -1; }
-RIL_RadioCapability RadioCapability;
-
 // SMS stores and unread-message readers
 void initSmsStore_cdma(void) {}
 void initSmsList_wcdma(void) {}
@@ -20,8 +16,6 @@ void initSmsList_lte(void) {}
 void GetUnReadSMS(void *) {}
 void loop_lte_callback(void *) {}
 
-// SIM files
-void writeRuimFiles(void *) {}
 
 // link checks
 void CheckDataStatus(void *) {}

@@ -10,6 +10,7 @@
 #include "ril_parsers.h"
 #include "at_reply.h"
 #include "ril_at_text.h"
+#include "ril_facility.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
@@ -424,11 +425,16 @@ void changePin(const SimFamily &f, bool singleLine, void *data, size_t datalen, 
         return;
     }
     snprintf(cmd, (size_t)need + 1, kFormat, "SC", texts[0], texts[1]);
-    AtReply *p_response = nullptr;
-    int err = singleLine ? at_send_command_singleline(cmd, "+CPWD:", &p_response)
-                         : at_send_command(cmd, &p_response);
-    bool ok = err == 0 && p_response != nullptr && p_response->success;
-    at_response_free(p_response);
+    bool ok;
+    if (singleLine) {
+        // "AT+CPWD" answers a bare OK when the PIN was changed
+        ok = ril_send_cpwd(cmd) != 0;
+    } else {
+        AtReply *p_response = nullptr;
+        int err = at_send_command(cmd, &p_response);
+        ok = err == 0 && p_response != nullptr && p_response->success;
+        at_response_free(p_response);
+    }
     free(cmd);
     if (ok)
         f.complete(t, RIL_E_SUCCESS, nullptr, 0);

@@ -15,20 +15,29 @@ set(RIL_LIBRARY_SOURCES
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
+  ril_calls.cpp
+  ril_clcc.cpp
   ril_at_text.cpp
   ril_data_call.cpp
   ril_data_list.cpp
+  ril_facility.cpp
   ril_family.cpp
   ril_identity.cpp
   ril_lifecycle.cpp
   ril_log.cpp
+  ril_network_select.cpp
   ril_parsers.cpp
   ril_profile.cpp
   ril_radio_power.cpp
   ril_registration.cpp
   ril_signal.cpp
   ril_sim.cpp
+  ril_sim_io.cpp
+  ril_simnet_parse.cpp
+  ril_supplementary.cpp
+  ril_unsol_simnet.cpp
   ril_unsolicited.cpp
+  ril_vendor.cpp
   sms_codec.cpp
   usb_discovery.cpp
   ussd.cpp
