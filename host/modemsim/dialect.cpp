@@ -2,6 +2,7 @@
 #include "ussd_dialect.h"
 
 #include "call_dialect.h"
+#include "data_dialect.h"
 #include "simnet_dialect.h"
 
 #include <cstdarg>
