@@ -110,9 +110,12 @@ TEST(LineSorting, KindsTable) {
         {NO_RESULT, "AT", nullptr, {"OK", "ERROR"}, {}, {"ERROR"}, "OK"},
         {SINGLELINE, "AT+CSQ", "+CSQ:", {"+CME ERROR: 30", "+CSQ: 20,99", "OK"}, {}, {"+CSQ: 20,99", "OK"}, "+CME ERROR: 30"},
         {MULTILINE, "AT+COPS=?", "+COPS:", {"+COPS: 1", "OK", "+COPS: 2"}, {"+COPS: 1"}, {"+COPS: 2"}, "OK"},
-        // an SMS read reply takes the next line as body, whatever it is
+        // an SMS read reply takes the next line as body, unless that line is a
+        // final result (an empty slot): then it ends the command
         {SINGLELINE, "AT+CMGR=1", "+CMGR:", {"+CMGR: 0,,23", "0891683108200105F0", "OK"}, {"+CMGR: 0,,23", "0891683108200105F0"}, {}, "OK"},
-        {MULTILINE, "AT+CMGL=4", "+CMGL:", {"+CMGL: 1,0,,3", "OK", "+CMGL: 2,0,,3", "0011", "OK"}, {"+CMGL: 1,0,,3", "OK", "+CMGL: 2,0,,3", "0011"}, {}, "OK"},
+        {SINGLELINE, "AT+CMGR=2", "+CMGR:", {"+CMGR: 0,,0", "OK"}, {"+CMGR: 0,,0"}, {}, "OK"},
+        {MULTILINE, "AT+CMGR=3", "+CMGR:", {"+CMGR: 0,,0", "+CMS ERROR: 321"}, {"+CMGR: 0,,0"}, {}, "+CMS ERROR: 321"},
+        {MULTILINE, "AT+CMGL=4", "+CMGL:", {"+CMGL: 1,0,,3", "0011", "+CMGL: 2,0,,3", "0022", "OK"}, {"+CMGL: 1,0,,3", "0011", "+CMGL: 2,0,,3", "0022"}, {}, "OK"},
         // "SMS DONE" never becomes the single line
         {SINGLELINE, "AT+CSQ", "+CSQ:", {"^SMS DONE", "+CSQ: 20,99", "OK"}, {"+CSQ: 20,99"}, {"^SMS DONE"}, "OK"},
         // the prompt without a PDU to write is an ordinary line

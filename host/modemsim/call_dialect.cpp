@@ -417,9 +417,11 @@ bool callCommand(ModuleState &s, const std::string &part, Lines *lines, std::str
             }
         } else if (query) {
             lines->push_back("+CLVL: " + str(v));
-        } else if (!toInt(rest, &v)) {
-            *final = cmeError(s, 3);
+        } else if (int level = 0; !toInt(rest, &level) || level < 0 || level > 7) {
+            *final = cmeError(s, 3);  // the speaker has levels 0 to 7
             return true;
+        } else {
+            v = level;
         }
         *final = "OK";
         return true;

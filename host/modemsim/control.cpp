@@ -17,6 +17,7 @@
 #include "simnet_control.h"
 #include "data_dialect.h"
 #include "simulated_module.h"
+#include "sms_control.h"
 #include "ussd_dialect.h"
 
 namespace modemsim {
@@ -179,7 +180,7 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
     if (w.empty()) return "OK";
     const std::string &c = w[0];
     try {
-        if (c == "help") return std::string(kHelp) + kCallControlHelp + "\n" + kUssdControlHelp + kSimnetControlHelp + "\nOK";
+        if (c == "help") return std::string(kHelp) + kCallControlHelp + "\n" + kUssdControlHelp + kSimnetControlHelp + "\n" + kSmsControlHelp + "\nOK";
         if (std::string reply; simnetControl(m, w, &reply)) return reply;
         if (c == "plug") {
             m.plug();
@@ -231,6 +232,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             if (!known) return err("unknown command (try help)");
             if (!error.empty()) return err(error);
             return reply + "OK";
+        } else if (isSmsControl(w)) {
+            return smsControl(m, w);
         } else if (c == "sms" && w.size() == 2) {
             m.incomingSms(w[1]);
         } else if (std::string reply; (c == "ussd" || c == "stk") && ussdControl(m, w, &reply)) {

@@ -1,4 +1,5 @@
 #include "dialect.h"
+#include "sms_dialect.h"
 #include "ussd_dialect.h"
 
 #include "call_dialect.h"
@@ -576,13 +577,10 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
         return ok();
     }
 
-    // messaging
-    if ((name == "+CMGS" || name == "^HCMGS" || name == "$QCMGS" || name == "+CMGW") && set) {
-        fx->pduPrompt = true;
-        fx->pduCommand = name;
+    // messaging (sms_dialect.cpp)
+    {
         Result r;
-        r.final.clear();  // the prompt follows, the result comes after the PDU
-        return r;
+        if (answerSmsCommand(s, name, set, query, test, args, &r.lines, &r.final, fx)) return r;
     }
     if (name == "+CMGF") {
         if (query) return ok(fmt("+CMGF: %d", s.smsFormat));
@@ -683,11 +681,7 @@ std::vector<std::string> answerCommand(ModuleState &s, const std::string &raw,
 }
 
 std::vector<std::string> answerPdu(ModuleState &s, const std::string &pduCommand, const std::string &pdu) {
-    if (pdu.empty()) return {cmeError(s, 3)};
-    if (pduCommand == "+CMGW") return {fmt("+CMGW: %d", s.nextSmsRef++), "OK"};
-    if (!s.radioOn || regView(s).stat == 0) return {"+CMS ERROR: 331"};
-    std::string prefix = pduCommand == "^HCMGS" ? "^HCMGS:" : pduCommand == "$QCMGS" ? "$QCMGS:" : "+CMGS:";
-    return {fmt("%s %d", prefix.c_str(), s.nextSmsRef++), "OK"};
+    return answerSmsPdu(s, pduCommand, pdu);
 }
 
 int sysMode(Tech t) {

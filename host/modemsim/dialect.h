@@ -25,6 +25,7 @@ struct Effects {
     bool resetModule = false;         // the module drops off USB and comes back
     bool pduPrompt = false;           // send "> " and collect a PDU up to Ctrl-Z
     std::string pduCommand;           // the command that asked for the PDU
+    bool silentPrompt = false;        // the PDU entry starts without the "> "
     bool dataMode = false;            // "CONNECT" sent: the port now carries data
     int delayMs = 0;                  // lines sent on the same port this much later
     std::vector<std::string> delayed;

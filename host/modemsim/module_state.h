@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sms_state.h"
 #include "call_state.h"
 #include "simnet_state.h"
 #include "data_state.h"
@@ -97,6 +98,7 @@ struct ModuleState {
     Identity id;
     CallTable calls;       // the voice calls (call_dialect.h)
     SimnetState simnet;    // card files, facility locks, visible networks, GPS
+    SmsState sms;          // stores and settings of messaging (sms_state.h)
     DataState data;        // packet data (data_dialect.cpp)
 
     // time of the last power-on (plug or reset), for SIM readiness

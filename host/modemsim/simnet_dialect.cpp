@@ -512,16 +512,6 @@ bool simnetCommand(ModuleState &s, const std::string &name, bool query, bool tes
             lines->push_back("+NETPAR: " + s.simnet.netpar);
             return true;
         }
-        if (name == "+CLVL") {
-            if (query) {
-                lines->push_back(fmt("+CLVL: %d", s.simnet.volume));
-                return true;
-            }
-            int v = 0;
-            if (!set || args.empty() || !toInt(args[0], &v) || v < 0 || v > 7) return fail(3);
-            s.simnet.volume = v;
-            return true;
-        }
         if (name == "^GPSMODE" && set) {
             int v = 0;
             if (args.empty() || !toInt(args[0], &v) || v < 1 || v > 3) return fail(3);

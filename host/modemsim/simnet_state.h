@@ -54,7 +54,6 @@ struct SimnetState {
     std::map<std::string, Facility> facilities;
 
     int syscfgMode = 2, syscfgOrder = 0;  // "AT%SYSCFG"
-    int volume = 3;                        // "AT+CLVL"
     std::string netpar = "460,03,13824,1,10,222"; // "AT+NETPAR=2"
 
     int gpsMode = 0;

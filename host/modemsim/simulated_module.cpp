@@ -342,7 +342,7 @@ void SimulatedModule::handleCommand(Port which, const std::string &raw) {
         p.pduMode = true;
         p.pduCommand = fx.pduCommand;
         p.pdu.clear();
-        writeLocked(which, "\r\n> ");
+        if (!fx.silentPrompt) writeLocked(which, "\r\n> ");
     }
     if (fx.dataMode) p.dataMode = true;
     if (fx.delayMs > 0) {

@@ -33,6 +33,7 @@
 
 #include <cutils/properties.h>
 #include <ril_host.h>
+#include <ril_host_binder.h>
 
 #include "data_codec.h"
 #include "request_codec.h"
@@ -48,6 +49,7 @@ struct Options {
     bool json = false;
     bool supervise = false;
     bool exitOnEof = false;
+    bool atService = false;  // start the library's "ril.at" service after RIL_Init
     std::string script;
     std::vector<std::string> libArgs;
 };
@@ -421,12 +423,13 @@ std::string defaultLibrary() {
 void usage() {
     fprintf(stderr,
             "usage: host-rild [--lib PATH] [--json] [--script FILE] [--exit-on-eof] [--supervise] "
-            "[-- library arguments]\n"
+            "[--at-service] [-- library arguments]\n"
             "  --lib PATH     library to load (default: the build's libreference-ril.so)\n"
             "  --json         machine mode: one JSON object per line on standard output\n"
             "  --script FILE  read requests from FILE instead of standard input\n"
             "  --exit-on-eof  quit once input ends and every request has completed\n"
-            "  --supervise    restart the library whenever it ends its process with status 0\n");
+            "  --supervise    restart the library whenever it ends its process with status 0\n"
+            "  --at-service   start the library's AT service (\"ril.at\") after RIL_Init\n");
 }
 
 bool parseOptions(int argc, char **argv, Options &opt) {
@@ -443,6 +446,8 @@ bool parseOptions(int argc, char **argv, Options &opt) {
             opt.exitOnEof = true;
         } else if (a == "--supervise") {
             opt.supervise = true;
+        } else if (a == "--at-service") {
+            opt.atService = true;
         } else if (a == "--") {
             for (i++; i < argc; i++) opt.libArgs.push_back(argv[i]);
         } else {
@@ -491,6 +496,18 @@ int supervise() {
     }
 }
 
+// The platform starts the library's AT service from outside the library;
+// ListenATCommand joins the binder thread pool and does not return.
+void startAtService(void *lib) {
+    typedef int (*ListenFn)(void);
+    ListenFn listen = (ListenFn)dlsym(lib, "ListenATCommand");
+    if (listen == nullptr) {
+        emitError("the library has no ListenATCommand: no AT service");
+        return;
+    }
+    std::thread([listen] { listen(); }).detach();
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -503,6 +520,8 @@ int main(int argc, char **argv) {
     // one property store for the supervisor and every restart
     const char *propdir = ril_host_property_dir();
     fprintf(stderr, "host-rild: property store %s\n", propdir);
+    // one services directory for the supervisor and every restart
+    if (opt.atService) fprintf(stderr, "host-rild: binder services in %s\n", ril_host_binder_dir());
 
     if (opt.supervise) {
         int rc = supervise();
@@ -543,6 +562,7 @@ int main(int argc, char **argv) {
           {"getVersion", ver ? ver : ""}});
 
     std::thread(requestThread).detach();
+    if (opt.atService) startAtService(lib);
     inputLoop();
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "request_codec.h"
+#include "sms_console_codec.h"
 
 #include "simnet_codec.h"
 
@@ -371,6 +372,17 @@ std::string unsolName(int code) { return ril_host_unsol_name(code); }
 
 std::string requestUsage(int code) { return argSpec(code).usage; }
 
+// "sms NUMBER TEXT": the console builds the SUBMIT PDU (no SMSC: the module's own)
+static bool encodeSmsFromText(const std::vector<Arg> &args, RequestData &out, std::string &error) {
+    std::string tpdu;
+    if (!hostrild::smsSubmitFromText(args[0].text, args[1].text, &tpdu, &error)) return false;
+    char **v = (char **)out.keepBytes(2 * sizeof(char *));
+    v[0] = nullptr;
+    v[1] = out.keep(tpdu);
+    out.set(v, 2 * sizeof(char *));
+    return true;
+}
+
 bool encodeRequest(int code, const std::vector<Arg> &args, RequestData &out, std::string &error) {
     ArgSpec shape = argSpec(code);
     int n = (int)args.size();
@@ -380,6 +392,9 @@ bool encodeRequest(int code, const std::vector<Arg> &args, RequestData &out, std
         return false;
     }
     auto keepArg = [&](const Arg &a) -> char * { return a.isNull ? nullptr : out.keep(a.text); };
+    if (code == RIL_REQUEST_SEND_SMS && n == 2 && !args[0].isNull && !args[1].isNull &&
+        hostrild::isNumberAndText(args[0].text, args[1].text))
+        return encodeSmsFromText(args, out, error);
     switch (shape.kind) {
         case ArgKind::None: out.set(nullptr, 0); return true;
         case ArgKind::Ints: {
@@ -589,7 +604,7 @@ json decodeUnsol(int code, const void *data, size_t len) {
     switch (code) {
         case RIL_UNSOL_SIGNAL_STRENGTH: return decodeSignal(data, len);
         case RIL_UNSOL_DATA_CALL_LIST_CHANGED: return decodeDataCalls(data, len);
-        case RIL_UNSOL_RESPONSE_NEW_SMS:
+        case RIL_UNSOL_RESPONSE_NEW_SMS: return hostrild::decodeSmsDeliver((const char *)data);
         case RIL_UNSOL_RESPONSE_NEW_SMS_STATUS_REPORT:
         case RIL_UNSOL_NITZ_TIME_RECEIVED:
         case RIL_UNSOL_STK_PROACTIVE_COMMAND:

@@ -79,6 +79,7 @@ void DaemonHarness::start(const DaemonOptions &opt) {
         std::string bin = buildPath("/bin/host-rild");
         std::vector<const char *> argv = {bin.c_str(), "--json", "--lib", opt.library.c_str()};
         if (opt.supervise) argv.push_back("--supervise");
+        for (const auto &a : opt.args) argv.push_back(a.c_str());
         argv.push_back(nullptr);
         execv(bin.c_str(), (char *const *)argv.data());
         _exit(127);

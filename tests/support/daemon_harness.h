@@ -31,6 +31,7 @@ struct DaemonOptions {
     bool withPlugin = false;  // install the recording plug-in under the sysroot
     std::map<std::string, std::string> env;            // extra environment
     std::map<std::string, std::string> properties;     // set before start
+    std::vector<std::string> args;                      // extra host-rild options
 };
 
 class DaemonHarness {

@@ -35,7 +35,8 @@ constexpr int MAX_ZERO_WRITES = 1000;
 const char *const s_finalResponsesSuccess[] = {"OK", "CONNECT"};
 const char *const s_finalResponsesError[] = {"ERROR", "+CMS ERROR:", "+CME ERROR:", "NO ANSWER",
                                              "NO DIALTONE"};
-const char *const s_smsUnsoliciteds[] = {"+CMT:", "+CDS:", "+CBM:", "^HCMT:", "^MMS:"};
+// "$QCMT:" (LTE modules in Qualcomm command mode) carries its PDU on the next line too
+const char *const s_smsUnsoliciteds[] = {"+CMT:", "+CDS:", "+CBM:", "^HCMT:", "^MMS:", "$QCMT:"};
 const char *const s_smsReadReplies[] = {"+CMGR:", "+CMGL:", "^HCMGR:", "$QCMGL:", "^HCMGL:"};
 
 template <size_t N>
@@ -394,7 +395,12 @@ void readerLoop(Reader *r) {
             processLine(r, line);
             const char *body = readline(r);
             if (body == nullptr) break;
-            appendBody(r, body);
+            // an empty slot answers the header with the final line at once:
+            // that line ends the command, it is no body
+            if (startsWithAny(body, s_finalResponsesSuccess) || startsWithAny(body, s_finalResponsesError))
+                processLine(r, body);
+            else
+                appendBody(r, body);
         } else {
             processLine(r, line);
         }
@@ -577,6 +583,9 @@ int sendNolock(const char *command, AtCommandKind kind, const char *responsePref
             if (rc == ETIMEDOUT && sp_response->finalResponse == nullptr && s_readerClosed == 0 &&
                 s_gen == myGen) {
                 err = AT_ERROR_TIMEOUT;
+                // a module left in PDU entry would take the next commands as
+                // message text: ESC cancels the entry
+                if (smspdu != nullptr && s_fd >= 0) writeAll(s_fd, "\x1b", 1);
                 break;
             }
         } else {
@@ -752,6 +761,14 @@ int at_send_command_multiline(const char *command, const char *responsePrefix,
 int at_send_command_sms(const char *command, const char *pdu, const char *responsePrefix,
                         AtReply **pp_outResponse) {
     AtReply *p = nullptr;
+    // the text goes out after the prompt and is ended by Ctrl-Z: a Ctrl-Z,
+    // ESC or line end inside it would end the entry early and run the rest
+    // as commands
+    if (pdu != nullptr && strpbrk(pdu, "\x1a\x1b\r\n") != nullptr) {
+        RILDEBUG("at_send_command_sms return %d", AT_ERROR_GENERIC);
+        if (pp_outResponse != nullptr) *pp_outResponse = nullptr;
+        return AT_ERROR_GENERIC;
+    }
     int err = at_send_command_full(command, SINGLELINE, responsePrefix, pdu, 0, &p);
     if (err == 0 && p != nullptr && p->success && !hasIntermediate(p) && responsePrefix != nullptr) {
         at_response_free(p);

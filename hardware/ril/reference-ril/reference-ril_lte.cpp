@@ -243,6 +243,8 @@ extern "C" void onSIMReady_lte(void) {
         property_set("ril.kivo.iccid", iccid);
     at_query_free(&q);
     if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
+    // messages left on the card (and those a restart interrupted) are read now
+    RIL_requestTimedCallback_lte(loop_lte_callback, nullptr, nullptr);
 }
 
 static RIL_RadioState currentState_lte(void) {

@@ -6,6 +6,7 @@ set(RIL_LIBRARY_SOURCES
   at_link.cpp
   at_query.cpp
   at_reply.cpp
+  at_service.cpp
   download.cpp
   icmp_probe.cpp
   module_control.cpp
@@ -34,6 +35,8 @@ set(RIL_LIBRARY_SOURCES
   ril_sim.cpp
   ril_sim_io.cpp
   ril_simnet_parse.cpp
+  ril_sms.cpp
+  ril_sms_receive.cpp
   ril_supplementary.cpp
   ril_unsol_simnet.cpp
   ril_unsolicited.cpp

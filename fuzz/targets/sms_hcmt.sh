@@ -1,0 +1,10 @@
+# The CDMA "^HCMT"/"^MMS:" parser and the five-slot queue behind it; the
+# whole library.
+target=sms_hcmt_fuzz
+sources=(fuzz/sms_hcmt_fuzz.cpp)
+for src in $(sed -n '/set(RIL_LIBRARY_SOURCES/,/)/p' "$lib/sources.cmake" | grep '\.cpp'); do
+  sources+=("$lib/$src")
+done
+sources+=("$plat/host_daemon_lib.cpp" -ldl)
+max_len=8192
+seeds=fuzz/corpus/sms_hcmt_fuzz

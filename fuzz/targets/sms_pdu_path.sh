@@ -1,0 +1,10 @@
+# Module bytes through the AT reader and the WCDMA or LTE unsolicited table
+# into the SMS queue, then the acknowledgements; the whole library.
+target=sms_pdu_path_fuzz
+sources=(fuzz/sms_pdu_path_fuzz.cpp)
+for src in $(sed -n '/set(RIL_LIBRARY_SOURCES/,/)/p' "$lib/sources.cmake" | grep '\.cpp'); do
+  sources+=("$lib/$src")
+done
+sources+=("$plat/host_daemon_lib.cpp" -ldl)
+max_len=16384
+seeds=fuzz/corpus/sms_pdu_path_fuzz
