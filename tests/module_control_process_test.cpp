@@ -70,6 +70,9 @@ protected:
                        "  echo \"root      $p  1     1000   100   ffffffff 00000000 S $1\"\n"
                        "done\n");
         chmod(root.at("/bin/ps").c_str(), 0755);
+        // the library runs programs from the sysroot's system folder only
+        riltest::makeDirs(root.at("/sysroot/system/bin"));
+        symlink(root.at("/bin/ps").c_str(), root.at("/sysroot/system/bin/ps").c_str());
         setenv("PATH", (bindir + ":" + getenv("PATH")).c_str(), 1);
         setenv("RIL_SYSROOT", root.at("/sysroot").c_str(), 1);
         setenv("RIL_PROPERTY_DIR", root.at("/properties").c_str(), 1);

@@ -15,6 +15,7 @@
 
 #include "call_dialect.h"
 #include "simnet_control.h"
+#include "data_dialect.h"
 #include "simulated_module.h"
 #include "sms_control.h"
 #include "ussd_dialect.h"
@@ -34,6 +35,8 @@ const char kHelp[] =
     "sms PDU | ussd TEXT\n"
     "mute | unmute | garbage on|off | inject LINE | reply COMMAND [LINE|LINE...|none] | unknown LINE|LINE...\n"
     "imei X | meid X|none | hwinfo N|none | modeconfig N | echo on|off\n"
+    "data dial connect|nocarrier|error|silence | data delay MS | data service on|off | data busy N | data drop\n"
+    "data state\n"
     "log [all|clear] | state | help\n"
     "bootloader state|enter|leave|clear | bootloader silent on|off | bootloader refuse N | bootloader delay MS\n";
 
@@ -191,6 +194,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
                 m.powerReset();
         } else if (c == "sim") {
             return simCommand(m, w);
+        } else if (c == "data") {
+            return dataControl(m, w);
         } else if (c == "register") {
             Tech t;
             if (w.size() < 3 || !parseTech(w[1], &t)) return err("register TECH MCCMNC [NAME [SHORT]] [roaming]");

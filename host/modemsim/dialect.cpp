@@ -3,6 +3,7 @@
 #include "ussd_dialect.h"
 
 #include "call_dialect.h"
+#include "data_dialect.h"
 #include "simnet_dialect.h"
 
 #include <cstdarg>
@@ -208,12 +209,9 @@ Result basicCommand(ModuleState &s, const std::string &body, Effects *fx) {
     if (body.empty()) return ok();
     char c = body[0];
     if (c == 'D') {
-        std::string number = body.substr(1);
-        if (!number.empty() && (number[0] == 'T' || number[0] == 'P')) number = number.substr(1);
         // a packet-data dial string ("ATD*99#", "ATDT#777")
-        if (!s.radioOn || regView(s).stat == 0) return fail("NO CARRIER");
-        fx->dataMode = true;
-        return fail("CONNECT");  // a success final line that ends the command
+        DataReply d = answerDataDial(s, fx);
+        return fail(d.final);
     }
     if (c == 'I') {
         Result r;
@@ -389,6 +387,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
     const bool exec = !query && !test && !set;
     int e = 0;
     if (Result r; simnetCommand(s, name, query, test, set, args, fx, &r.lines, &r.final)) return r;
+    if (DataReply d; answerDataCommand(s, name, query, test, set, args, &d)) return Result{d.lines, d.final};
 
     if (name == "+CFUN") {
         if (query) return ok(fmt("+CFUN: %d", s.cfun));
@@ -488,7 +487,7 @@ Result extendedCommand(ModuleState &s, const std::string &cmd, const std::vector
             return ok();
         }
         RegView v = regView(s);
-        return ok(cregLine(prefix.c_str(), *mode, domainStat(prefix.c_str(), v), v, false));
+        return ok(cregLine(prefix.c_str(), *mode, packetStat(s, prefix, domainStat(prefix.c_str(), v)), v, false));
     }
     if (name == "^SYSINFO") return sysinfo(s);
     if (name == "+COPS") return copsCommand(s, query, test, args);
@@ -664,6 +663,7 @@ std::vector<std::string> answerCommand(ModuleState &s, const std::string &raw,
     for (const std::string &part : splitCompound(norm)) {
         Result r;
         std::string body = part.substr(2);
+        if (part == "ATH" || part == "ATH0") s.data.connected = false;  // ends a data call too
         if (callCommand(s, part, &r.lines, &r.final, fx)) {
         } else if (body.empty() || (body[0] != '+' && body[0] != '^' && body[0] != '$' && body[0] != '%'))
             r = basicCommand(s, body, fx);

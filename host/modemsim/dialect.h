@@ -27,6 +27,8 @@ struct Effects {
     std::string pduCommand;           // the command that asked for the PDU
     bool silentPrompt = false;        // the PDU entry starts without the "> "
     bool dataMode = false;            // "CONNECT" sent: the port now carries data
+    int delayMs = 0;                  // lines sent on the same port this much later
+    std::vector<std::string> delayed;
     std::vector<std::string> unsolicited;  // lines sent after the reply
     std::vector<Later> later;              // scheduled after the reply
     int replyDelayMs = 0;             // the reply comes this much later (a network scan)

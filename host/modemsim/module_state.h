@@ -11,6 +11,7 @@
 #include "sms_state.h"
 #include "call_state.h"
 #include "simnet_state.h"
+#include "data_state.h"
 #include "ussd_state.h"
 
 namespace modemsim {
@@ -98,6 +99,7 @@ struct ModuleState {
     CallTable calls;       // the voice calls (call_dialect.h)
     SimnetState simnet;    // card files, facility locks, visible networks, GPS
     SmsState sms;          // stores and settings of messaging (sms_state.h)
+    DataState data;        // packet data (data_dialect.cpp)
 
     // time of the last power-on (plug or reset), for SIM readiness
     std::chrono::steady_clock::time_point poweredOn = std::chrono::steady_clock::now();

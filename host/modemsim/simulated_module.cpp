@@ -262,10 +262,18 @@ void SimulatedModule::onReadable(Port which) {
         p.inbuf.append(buf, static_cast<size_t>(n));
     }
     while (!p.inbuf.empty() && p.master >= 0) {
+        if (p.dataMode && !st_.data.connected) p.dataMode = false;  // the call ended on the AT port
+        if (!p.dataMode && which == Port::Modem && p.inbuf.compare(0, 3, "+++") == 0) {
+            // an escape after the call already ended: answered, not a command
+            p.inbuf.erase(0, 3);
+            writeLinesLocked(which, {"OK"});
+            continue;
+        }
         if (p.dataMode) {
             // the port carries data after CONNECT; "+++" returns to commands
             if (p.inbuf.find("+++") != std::string::npos) {
                 p.dataMode = false;
+                st_.data.connected = false;
                 writeLinesLocked(which, {"OK"});
             }
             p.inbuf.clear();
@@ -337,6 +345,13 @@ void SimulatedModule::handleCommand(Port which, const std::string &raw) {
         if (!fx.silentPrompt) writeLocked(which, "\r\n> ");
     }
     if (fx.dataMode) p.dataMode = true;
+    if (fx.delayMs > 0) {
+        std::vector<std::string> later = fx.delayed;
+        timers_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(fx.delayMs), [this, which, later] {
+                               writeLinesLocked(which, later);
+                               if (!later.empty() && later.back() == "CONNECT") io(which).dataMode = true;
+                           }});
+    }
     std::vector<std::string> after = registrationLines(st_, before, regView(st_));
     after.insert(after.begin(), fx.unsolicited.begin(), fx.unsolicited.end());
     emitLocked(after);

@@ -36,6 +36,7 @@
 #include <ril_host_binder.h>
 
 #include "dry_run.h"
+#include "data_codec.h"
 #include "request_codec.h"
 #include "ril_interface.h"
 
@@ -269,7 +270,8 @@ void requestThread() {
 const char kHelp[] =
     "Requests: the platform name (RIL_REQUEST_DIAL 10086), without the prefix\n"
     "(DIAL 10086, dial 10086) or an alias: sim pin puk calls dial imsi hangup signal\n"
-    "reg datareg op radio sms ussd imei answer baseband screen identity data datalist.\n"
+    "reg datareg op radio sms ussd imei answer baseband screen identity data datalist deactivate.\n"
+    "data APN [user [password]] sets up a data call; deactivate tears it down.\n"
     "Strings with blanks go in double quotes; null passes a null string.\n"
     "Other commands: help, list, usage <request>, state, version, wait <ms>, quit.\n";
 
@@ -349,6 +351,7 @@ bool handleLine(const std::string &line) {
         emitError("unknown request \"" + cmd + "\" (type help)");
         return true;
     }
+    expandDataShortcut(cmd, args);
     RequestData *data = new RequestData();
     if (!encodeRequest(code, args, *data, error)) {
         delete data;

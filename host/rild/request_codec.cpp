@@ -105,7 +105,8 @@ const std::map<std::string, int> &aliases() {
         {"imei", RIL_REQUEST_GET_IMEI},           {"answer", RIL_REQUEST_ANSWER},
         {"baseband", RIL_REQUEST_BASEBAND_VERSION}, {"screen", RIL_REQUEST_SCREEN_STATE},
         {"identity", RIL_REQUEST_DEVICE_IDENTITY}, {"data", RIL_REQUEST_SETUP_DATA_CALL},
-        {"datalist", RIL_REQUEST_DATA_CALL_LIST},
+        {"datalist", RIL_REQUEST_DATA_CALL_LIST}, {"deactivate", RIL_REQUEST_DEACTIVATE_DATA_CALL},
+        {"datadown", RIL_REQUEST_DEACTIVATE_DATA_CALL},
     };
     return *m;
 }

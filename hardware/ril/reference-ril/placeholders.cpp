@@ -9,14 +9,6 @@
 
 extern "C" {
 
-// PPP dialer: stopping pppd (weak, so the dialer's own definition wins)
-__attribute__((weak)) int StopPPPD(const char *caller, int needresume) {
-    RILDEBUG("StopPPPD: %s, %d", caller ? caller : "UNKONWN", needresume);
-    return 0;
-}
-
-// PPP service name
-void GetPPPServiceName(void) {}
 
 // link checks
 void CheckDataStatus(void *) {}

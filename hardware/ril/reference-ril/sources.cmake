@@ -8,15 +8,19 @@ set(RIL_LIBRARY_SOURCES
   at_reply.cpp
   at_service.cpp
   download.cpp
+  icmp_probe.cpp
   module_control.cpp
   nv_download.cpp
   placeholders.cpp
+  ppp_dialer.cpp
   reference-ril.cpp
   reference-ril_lte.cpp
   reference-ril_wcdma.cpp
   ril_calls.cpp
   ril_clcc.cpp
   ril_at_text.cpp
+  ril_data_call.cpp
+  ril_data_list.cpp
   ril_facility.cpp
   ril_family.cpp
   ril_identity.cpp
