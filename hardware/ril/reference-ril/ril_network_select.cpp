@@ -382,10 +382,6 @@ void setRadioCapability(CompleteFn complete, int rat, RIL_Token t) {
 
 #define RIL_FIXED_ANSWER_(name, complete, err)                                   \
     extern "C" void name(void *, size_t, RIL_Token t) { complete(t, err, nullptr, 0); }
-// the same, for requests of the SMS, SIM toolkit and data areas whose fixed
-// answer lives here: weak, so that an area that builds more wins
-#define RIL_FIXED_ANSWER_WEAK_(name, complete, err)                                          \
-    extern "C" __attribute__((weak)) void name(void *, size_t, RIL_Token t) { complete(t, err, nullptr, 0); }
 
 RIL_FIXED_ANSWER_(OnWCDMA_RIL_REQUEST_CDMA_SET_SUBSCRIPTION, RIL_onRequestComplete_wcdma, RIL_E_SUCCESS)
 RIL_FIXED_ANSWER_(OnLTE_RIL_REQUEST_CDMA_SET_SUBSCRIPTION, RIL_onRequestComplete_lte, RIL_E_SUCCESS)
@@ -398,18 +394,14 @@ RIL_FIXED_ANSWER_(OnWCDMA_RIL_REQUEST_GET_CELL_INFO_LIST, RIL_onRequestComplete_
 RIL_FIXED_ANSWER_(OnLTE_RIL_REQUEST_GET_CELL_INFO_LIST, RIL_onRequestComplete_lte, RIL_E_GENERIC_FAILURE)
 RIL_FIXED_ANSWER_(OnWCDMA_RIL_REQUEST_SET_UNSOL_CELL_INFO_LIST_RATE, RIL_onRequestComplete_wcdma, RIL_E_SUCCESS)
 RIL_FIXED_ANSWER_(OnLTE_RIL_REQUEST_SET_UNSOL_CELL_INFO_LIST_RATE, RIL_onRequestComplete_lte, RIL_E_SUCCESS)
-RIL_FIXED_ANSWER_WEAK_(OnWCDMA_RIL_REQUEST_SET_INITIAL_ATTACH_APN, RIL_onRequestComplete_wcdma, RIL_E_SUCCESS)
 RIL_FIXED_ANSWER_(OnWCDMA_RIL_REQUEST_IMS_REGISTRATION_STATE, RIL_onRequestComplete_wcdma, RIL_E_GENERIC_FAILURE)
 RIL_FIXED_ANSWER_(OnLTE_RIL_REQUEST_IMS_REGISTRATION_STATE, RIL_onRequestComplete_lte, RIL_E_GENERIC_FAILURE)
-RIL_FIXED_ANSWER_(OnWCDMA_RIL_REQUEST_ALLOW_DATA, RIL_onRequestComplete_wcdma, RIL_E_SUCCESS)
-RIL_FIXED_ANSWER_(OnLTE_RIL_REQUEST_ALLOW_DATA, RIL_onRequestComplete_lte, RIL_E_SUCCESS)
 RIL_FIXED_ANSWER_(OnWCDMA_RIL_REQUEST_GET_HARDWARE_CONFIG, RIL_onRequestComplete_wcdma, RIL_E_REQUEST_NOT_SUPPORTED)
 RIL_FIXED_ANSWER_(OnLTE_RIL_REQUEST_GET_HARDWARE_CONFIG, RIL_onRequestComplete_lte, RIL_E_REQUEST_NOT_SUPPORTED)
 RIL_FIXED_ANSWER_(OnWCDMA_RIL_REQUEST_GET_RADIO_CAPABILITY, RIL_onRequestComplete_wcdma, RIL_E_SUCCESS)
 RIL_FIXED_ANSWER_(OnLTE_RIL_REQUEST_START_LCE, RIL_onRequestComplete_lte, RIL_E_SUCCESS)
 
 #undef RIL_FIXED_ANSWER_
-#undef RIL_FIXED_ANSWER_WEAK_
 
 extern "C" void OnCDMA_RIL_REQUEST_CDMA_SET_SUBSCRIPTION(void *data, size_t, RIL_Token t) {
     RIL_onRequestComplete_cdma(t, data == nullptr ? RIL_E_GENERIC_FAILURE : RIL_E_SUCCESS, nullptr, 0);
