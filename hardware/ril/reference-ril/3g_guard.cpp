@@ -13,6 +13,7 @@
 #include "at_reply.h"
 #include "ril_data.h"
 #include "ril_families.h"
+#include "ril_profile.h"
 #include "ril_log.h"
 #include "ril_network.h"
 #include "usb_discovery.h"
@@ -305,7 +306,7 @@ extern "C" int PrepareDial(void) {
             }
             if (is_cdma) break;
             if (sendOk("AT^DATADOWN") && delivered) break;
-            if (g_moduletype == 3 || attempt == 6) break;
+            if (ril_module_profile()->dialPrepOnce || attempt == 6) break;
             sleepMsec(1000);
         }
         RILDEBUG("%s", "DOG >> check if it is a 6290");
@@ -466,7 +467,7 @@ extern "C" int ResumeNetWork(void) {
             int r = dial_ppp_modem(dialString());
             if (r != 0) {
                 RILDEBUG("goto error:%d!", r);
-                if (g_moduletype == 1 && ++g_datafailcount_6290 > 3 && !G_incall) {
+                if (ril_module_profile()->radioCycleOnDialFailures && ++g_datafailcount_6290 > 3 && !G_incall) {
                     g_datafailcount_6290 = 0;
                     cycleRadio(1000);
                 }

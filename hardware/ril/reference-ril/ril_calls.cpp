@@ -12,6 +12,7 @@
 #include "at_reply.h"
 #include "ril_at_text.h"
 #include "ril_families.h"
+#include "ril_profile.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
 #include "ril_network.h"
@@ -330,7 +331,7 @@ void registrationForLog(int family) {
     if (family == RIL_FAMILY_LTE) {
         if (is_fddandevdo && g_moduletype != 4 && s_is9X07 == 0)
             cmd = "AT+CCREG?";
-        else if (g_moduletype == 4 && is_cdma == 1)
+        else if (ril_profile_cdma_card_commands())
             cmd = "AT^SYSINFO";
     }
     at_send_command(cmd, nullptr);
@@ -430,7 +431,7 @@ namespace {
 // LTE: the single-call hang-up of the module's dialect
 const char *lteSingleHangup() {
     if (is_cdma == 1 && g_moduletype != 4 && s_is9X07 != 1) return "AT$QCCHV";
-    if (is_srlte == 1 || (is_cdma == 1 && g_moduletype == 4)) return "AT+CHV";
+    if (is_srlte == 1 || ril_profile_cdma_card_commands()) return "AT+CHV";
     return "AT+CHUP";
 }
 
@@ -463,7 +464,7 @@ const char *singleOrChld(const CallFamily &f, const char *chld) {
 void switchGsm(const CallFamily &f, RIL_Token t) {
     RilCallIndexes &ix = *f.idx;
     char cmd[64];
-    if (g_moduletype == 0 && g_callcount >= 2 && ix.waitIndex != -1)
+    if (ril_module_profile()->switchPicksWaitingCall && g_callcount >= 2 && ix.waitIndex != -1)
         snprintf(cmd, sizeof(cmd), "AT+CHLD=2%d", ix.waitIndex);
     else
         snprintf(cmd, sizeof(cmd), "AT+CHLD=2");
@@ -630,7 +631,7 @@ extern "C" void OnWCDMA_RIL_REQUEST_DTMF_START(void *data, size_t datalen, RIL_T
         return;
     }
     char cmd[1024];
-    if (g_moduletype == 1)
+    if (ril_module_profile()->shortDtmfCommand)
         snprintf(cmd, sizeof(cmd), "AT^DTMF= %s, 5", tone);
     else
         snprintf(cmd, sizeof(cmd), "AT^DTMF=%d, %s, 0, 0", s_calls_wcdma.lastVoiceIndex, tone);
@@ -723,7 +724,7 @@ void replayWcdma(void *) { ReplayHeldVoiceType(VTYPE_REPLAY_SEND_AND_KEEP); }
 void replayLte(void *) { ReplayHeldVoiceType(VTYPE_REPLAY_NOTHING); }
 void incomingEvent(void *) { kv_raise_event(5, nullptr); }
 void endEventWcdma(void *) {
-    if (g_moduletype == 1) at_send_command("AT+VTYPE=0", nullptr);
+    if (ril_module_profile()->voiceTypeOffAtCallEnd) at_send_command("AT+VTYPE=0", nullptr);
     kv_raise_event(3, nullptr);
 }
 void endEventLte(void *) { kv_raise_event(3, nullptr); }

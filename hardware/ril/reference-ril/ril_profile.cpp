@@ -10,14 +10,16 @@ namespace {
 
 // moduleType, name, cnsmod, regFromCreg, hwinfo, sysinfoSrlte, cellFromCereg,
 // readsLac, ceregQuery, sysinfoWhenCdma, avoidsMode38, portsByProtocol,
-// dataRegReport, iccidPrefix
+// dataRegReport, iccidPrefix, cdmaCardCommands, switchPicksWaitingCall,
+// shortDtmfCommand, voiceTypeOffAtCallEnd, radioCycleOnDialFailures,
+// dialPrepOnce, acksDirectSmsWithCnma
 const RilModuleProfile kProfiles[] = {
-    {0, "unclassified", 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:"},
-    {1, "6290 WCDMA", 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:"},
-    {2, "CDMA", 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:"},
-    {3, "LTE", 1, 0, 1, 0, 0, 1, 0, 0, 0, 1, "AT+CGREG=2", "+ICCID:"},
-    {4, "8909 LTE", 1, 0, 0, 1, 0, 1, 0, 1, 1, 0, "AT+CGREG=2", "ICCID:"},
-    {5, "ASR LTE", 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, "AT+CEREG=2", "+ICCID:"},
+    {0, "unclassified", 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 1, 0, 0, 0, 0, 1},
+    {1, "6290 WCDMA", 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 0, 1, 1, 1, 0, 0},
+    {2, "CDMA", 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 0, 0, 0, 0, 0, 0},
+    {3, "LTE", 1, 0, 1, 0, 0, 1, 0, 0, 0, 1, "AT+CGREG=2", "+ICCID:", 0, 0, 0, 0, 0, 1, 0},
+    {4, "8909 LTE", 1, 0, 0, 1, 0, 1, 0, 1, 1, 0, "AT+CGREG=2", "ICCID:", 1, 0, 0, 0, 0, 0, 0},
+    {5, "ASR LTE", 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, "AT+CEREG=2", "+ICCID:", 0, 0, 0, 0, 0, 0, 0},
 };
 
 }  // namespace
@@ -31,6 +33,8 @@ const RilModuleProfile *ril_module_profile_of(int moduleType) {
 }
 
 const RilModuleProfile *ril_module_profile(void) { return ril_module_profile_of(g_moduletype); }
+
+int ril_profile_cdma_card_commands(void) { return ril_module_profile()->cdmaCardCommands && is_cdma == 1 ? 1 : 0; }
 
 int ril_profile_sysinfo_has_srlte(void) { return ril_module_profile()->lteSysinfoHasSrlte || s_is9X07 ? 1 : 0; }
 

@@ -28,6 +28,13 @@ typedef struct {
     int unknownPortsByProtocol; /* discovery: an unknown interface number is told by its protocol (LTE) */
     const char *dataRegReport;  /* LTE SIM-ready: "AT+CEREG=2" or "AT+CGREG=2" */
     const char *iccidPrefix;    /* the "AT+ICCID" answer's prefix */
+    int cdmaCardCommands;       /* with a CDMA card: "AT^SYSINFO" for the registration log, "AT+CHV" to hang up (8909 kind) */
+    int switchPicksWaitingCall; /* SWITCH with two calls names the waiting one: "AT+CHLD=2x" (unclassified) */
+    int shortDtmfCommand;       /* "AT^DTMF= tone, 5" without the call index (6290 kind) */
+    int voiceTypeOffAtCallEnd;  /* "AT+VTYPE=0" after every call end (6290 kind) */
+    int radioCycleOnDialFailures; /* more than 3 failed dials cycle the radio (6290 kind) */
+    int dialPrepOnce;           /* the dial preparation sends "AT^DATADOWN" once (LTE kind) */
+    int acksDirectSmsWithCnma;  /* an accepted direct SMS is acknowledged with "AT+CNMA" (unclassified) */
 } RilModuleProfile;
 
 /* The profile of the module discovery classified (g_moduletype). */
@@ -43,6 +50,8 @@ int ril_profile_sysinfo_has_srlte(void);
 void ril_profile_lte_voice_reg_query(const char **command, const char **prefix);
 /* the LTE data registration query and its prefix, for LTE mode is_mode_g */
 void ril_profile_lte_data_reg_query(int modeG, const char **command, const char **prefix);
+/* an LTE module of the 8909 kind carrying a CDMA card (is_cdma) */
+int ril_profile_cdma_card_commands(void);
 /* the LTE SIM-ready steps force "AT^MODECONFIG=38" for this module */
 int ril_profile_lte_forces_mode38(void);
 

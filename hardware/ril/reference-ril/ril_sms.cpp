@@ -10,6 +10,7 @@
 #include "at_reply.h"
 #include "ril_at_text.h"
 #include "ril_families.h"
+#include "ril_profile.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
 #include "ril_sms.h"
@@ -45,7 +46,7 @@ void logRegistration(const GsmFamily &f) {
     if (f.lte) {
         if (lteQcForms())
             cmd = "AT+CCREG?";
-        else if (g_moduletype == 4 && is_cdma == 1)
+        else if (ril_profile_cdma_card_commands())
             cmd = "AT^SYSINFO";
     }
     at_send_command(cmd, nullptr);

@@ -26,6 +26,7 @@
 #include "at_link.h"
 #include "at_reply.h"
 #include "ril_families.h"
+#include "ril_profile.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
 #include "ril_sim.h"
@@ -538,7 +539,7 @@ void OnLTE_RIL_REQUEST_SMS_ACKNOWLEDGE(void *data, size_t datalen, RIL_Token t) 
     // module type 0 acknowledges a direct message with "AT+CNMA"; the others
     // do not, and delete stored ones with their own command
     bool qc = is_fddandevdo == 1 && g_moduletype != 4;
-    acknowledge(s_smslist_lte, g_moduletype == 0, qc ? "AT$QCMGD=%d" : "AT+CMGD=%d", data, datalen,
+    acknowledge(s_smslist_lte, ril_module_profile()->acksDirectSmsWithCnma != 0, qc ? "AT$QCMGD=%d" : "AT+CMGD=%d", data, datalen,
                 RIL_onRequestComplete_lte, t);
 }
 
