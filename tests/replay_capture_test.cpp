@@ -25,14 +25,19 @@ const std::vector<std::string> kLteInit = {"ATE0", "AT+CFUN?", "AT+CMEE=1", "at^
                                            "AT+CFUN?"};
 const char *kLteInitDone = "WDog after>> s_is9615 is 0, s_is9X07 is 0";
 
-bool inOrder(const std::vector<std::string> &seen, const std::vector<std::string> &expected) {
+// How many commands of seen it takes to contain expected in order (0: not all).
+size_t inOrderUpTo(const std::vector<std::string> &seen, const std::vector<std::string> &expected) {
     size_t at = 0;
     for (const auto &e : expected) {
         auto it = std::find(seen.begin() + (long)at, seen.end(), e);
-        if (it == seen.end()) return false;
+        if (it == seen.end()) return 0;
         at = (size_t)(it - seen.begin()) + 1;
     }
-    return true;
+    return at;
+}
+
+bool inOrder(const std::vector<std::string> &seen, const std::vector<std::string> &expected) {
+    return inOrderUpTo(seen, expected) > 0;
 }
 
 std::vector<std::string> commandsOf(const std::vector<CaptureExchange> &c) {
@@ -81,10 +86,13 @@ TEST(CaptureReplay, ASimulatedSessionReplayedFromItsLogRunsTheSameInitialization
     std::string replayLog = session([&](modemsim::SimulatedModule &m) { modemsim::replayCapture(m, capture); },
                                     &replayed);
     EXPECT_TRUE(inOrder(replayed, kLteInit));
-    // every command of the replayed session was answered from the capture
+    // every command of the replayed initialization was answered from the
+    // capture (what the library sends after it depends on when each session
+    // was stopped)
     std::vector<std::string> captured;
     for (const auto &c : commandsOf(capture)) captured.push_back(modemsim::normalizeCommand(c));
-    for (const auto &c : replayed) {
+    const size_t initEnd = inOrderUpTo(replayed, kLteInit);
+    for (const auto &c : std::vector<std::string>(replayed.begin(), replayed.begin() + (long)initEnd)) {
         EXPECT_NE(captured.end(), std::find(captured.begin(), captured.end(), modemsim::normalizeCommand(c)))
             << c << " is not in the capture";
     }

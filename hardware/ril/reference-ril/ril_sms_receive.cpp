@@ -61,14 +61,22 @@ struct GsmFamily {
     int queued;
     bool outstanding;     // a report is at the framework
     GsmSms cur;           // s_cur_gsmsms: the report at the framework
+    // the last stored messages deleted after their acknowledgement, so that a
+    // read that began before a deletion cannot report the message again
+    unsigned long deleteSeq;
+    struct {
+        int index;
+        unsigned long seq;
+    } deleted[8];
+    unsigned int deletedNext;
 };
 
 GsmFamily s_smslist_wcdma = {"WCDMA", RIL_WCDMA_SMS_PDU_MAX, RIL_onUnsolicitedResponse_wcdma,
                              RIL_requestTimedCallback_wcdma, PTHREAD_MUTEX_INITIALIZER, {}, nullptr,
-                             0, false, {}};
+                             0, false, {}, 0, {}, 0};
 GsmFamily s_smslist_lte = {"LTE", RIL_LTE_SMS_PDU_MAX, RIL_onUnsolicitedResponse_lte,
                            RIL_requestTimedCallback_lte, PTHREAD_MUTEX_INITIALIZER, {}, nullptr,
-                           0, false, {}};
+                           0, false, {}, 0, {}, 0};
 
 bool isHexText(const char *s, size_t maxLen) {
     if (s == nullptr) return false;
@@ -173,7 +181,24 @@ void deliverNext(GsmFamily &f) {
     f.unsol(code, text, strlen(text));
 }
 
-void push(GsmFamily &f, const char *pdu, int kind, int index) {
+// A read of a stored message that began at deletion count readSeq: was the
+// message at index deleted since? (under the family's lock)
+bool deletedSinceLocked(const GsmFamily &f, int index, unsigned long readSeq) {
+    for (const auto &d : f.deleted)
+        if (d.seq > readSeq && d.index == index) return true;
+    return false;
+}
+
+unsigned long deleteSeqNow(GsmFamily &f) {
+    pthread_mutex_lock(&f.lock);
+    unsigned long seq = f.deleteSeq;
+    pthread_mutex_unlock(&f.lock);
+    return seq;
+}
+
+constexpr unsigned long kNoReadSeq = ~0UL;
+
+void push(GsmFamily &f, const char *pdu, int kind, int index, unsigned long readSeq = kNoReadSeq) {
     if (!isHexText(pdu, f.pduMax)) {
         RIL_LOGE("sms (%s): PDU line refused: %.40s", f.name, pdu ? pdu : "(none)");
         return;
@@ -184,6 +209,7 @@ void push(GsmFamily &f, const char *pdu, int kind, int index) {
     if (index >= 0) {
         // the same stored message announced twice is reported once
         known = f.outstanding && f.cur.index == index;
+        if (readSeq != kNoReadSeq && deletedSinceLocked(f, index, readSeq)) known = true;
         for (GsmSms *p = f.head.next; p != nullptr && !known; p = p->next) known = p->index == index;
     }
     bool added = false;
@@ -218,6 +244,24 @@ GsmSms release(GsmFamily &f) {
     return done;
 }
 
+// The message at the framework, left there (index -2 when none).
+GsmSms outstandingCopy(GsmFamily &f) {
+    GsmSms cur{};
+    cur.index = -2;
+    pthread_mutex_lock(&f.lock);
+    if (f.outstanding) cur = f.cur;
+    pthread_mutex_unlock(&f.lock);
+    return cur;
+}
+
+void noteDeleted(GsmFamily &f, int index) {
+    pthread_mutex_lock(&f.lock);
+    f.deleteSeq++;
+    f.deleted[f.deletedNext % (sizeof(f.deleted) / sizeof(f.deleted[0]))] = {index, f.deleteSeq};
+    f.deletedNext++;
+    pthread_mutex_unlock(&f.lock);
+}
+
 /* ---- storage readers ---- */
 
 struct StoreForms {
@@ -248,6 +292,7 @@ void deleteStored(const char *format, int index) {
 int readStored(GsmFamily &f, const StoreForms &forms, int index) {
     char cmd[48];
     snprintf(cmd, sizeof(cmd), forms.read, index);
+    const unsigned long readSeq = deleteSeqNow(f);
     AtReply *p = nullptr;
     int err = at_send_command_multiline(cmd, forms.readPrefix, &p);
     if (err < 0 || p == nullptr || !p->success) {
@@ -257,7 +302,7 @@ int readStored(GsmFamily &f, const StoreForms &forms, int index) {
     int ret = 0;
     ReplyLine *first = p->p_intermediates;
     if (first != nullptr && first->p_next != nullptr) {
-        push(f, first->p_next->line, RIL_SMS_KIND_NEW, index);
+        push(f, first->p_next->line, RIL_SMS_KIND_NEW, index, readSeq);
         ret = 1;
     } else if (first == nullptr) {
         deleteStored(forms.del, index);
@@ -309,6 +354,7 @@ void readUnread(GsmFamily &f, const StoreForms &forms) {
     for (int i = 0; i < n; i++)
         if (readStored(f, forms, idx[i]) == 0) pendingRemove(idx[i]);
 
+    const unsigned long readSeq = deleteSeqNow(f);
     AtReply *p = nullptr;
     int err = at_send_command_multiline(forms.list, forms.listPrefix, &p);
     if (err < 0 || p == nullptr || !p->success) {
@@ -319,7 +365,7 @@ void readUnread(GsmFamily &f, const StoreForms &forms) {
     for (ReplyLine *h = p->p_intermediates; h != nullptr; h = h->p_next->p_next) {
         int index = -1;
         if (!headerIndex(h->line, forms.listIndexField, &index) || h->p_next == nullptr) break;
-        push(f, h->p_next->line, RIL_SMS_KIND_NEW, index);
+        push(f, h->p_next->line, RIL_SMS_KIND_NEW, index, readSeq);
     }
     at_response_free(p);
 }
@@ -330,21 +376,27 @@ void acknowledge(GsmFamily &f, bool cnmaForDirect, const char *deleteFormat, voi
                  void (*complete)(RIL_Token, RIL_Errno, void *, size_t), RIL_Token t) {
     int ok = -1;
     if (data != nullptr && datalen >= sizeof(int)) memcpy(&ok, data, sizeof(int));
-    GsmSms done = release(f);
-    if (done.index == -1) {
-        if (cnmaForDirect) {
-            if (ok == 1)
-                at_send_command("AT+CNMA=1", nullptr);
-            else if (ok == 0)
-                at_send_command("AT+CNMA=2", nullptr);
-            else
-                RILDEBUG("sms acknowledge: flag %d, nothing sent", ok);
-        }
-    } else if (done.index >= 0) {
-        if (ok == 1) {
-            deleteStored(deleteFormat, done.index);
-            pendingRemove(done.index);
-        } else {
+    // an accepted stored message stays at the framework until its deletion is
+    // done, so that a second announcement of its index read meanwhile is not
+    // taken for a new message
+    GsmSms done = outstandingCopy(f);
+    if (done.index >= 0 && ok == 1) {
+        deleteStored(deleteFormat, done.index);
+        noteDeleted(f, done.index);
+        release(f);
+        pendingRemove(done.index);
+    } else {
+        done = release(f);
+        if (done.index == -1) {
+            if (cnmaForDirect) {
+                if (ok == 1)
+                    at_send_command("AT+CNMA=1", nullptr);
+                else if (ok == 0)
+                    at_send_command("AT+CNMA=2", nullptr);
+                else
+                    RILDEBUG("sms acknowledge: flag %d, nothing sent", ok);
+            }
+        } else if (done.index >= 0) {
             RILDEBUG("sms %d rejected by the framework: kept", done.index);
         }
     }
