@@ -159,51 +159,54 @@ static RIL_CardStatus_v6 *newCardStatus(int s, const RIL_AppStatus *rows, size_t
     return cs;
 }
 
-extern "C" void OnCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) {
-    int s = getSIMStatus_cdma();
-    RIL_CardStatus_v6 *cs = newCardStatus(s, s_appstatus_cdma, 12, true, RIL_CARD_MAX_APPS);
+// What differs in GET_SIM_STATUS from one family to the next.
+struct SimStatusRow {
+    const RilFamily *family;
+    int (*status)(void);
+    const RIL_AppStatus *apps;
+    size_t napps;
+    bool withRuim;
+    int otherIndex;      // the CDMA and IMS indexes of a card without them
+    bool cdmaCard;       // two applications, the CDMA subscription and the radio state after it
+    bool voiceAfterward; // LTE: the voice network state is announced once initialized
+};
+
+static const SimStatusRow kSimStatusCdma = {&g_family_cdma, getSIMStatus_cdma, s_appstatus_cdma, 12,
+                                            true, RIL_CARD_MAX_APPS, true, false};
+// the RUIM row is filled into entry 1 though only one application is counted
+static const SimStatusRow kSimStatusWcdma = {&g_family_wcdma, getSIMStatus_wcdma, s_appstatus_wcdma, 12,
+                                             true, -1, false, false};
+static const SimStatusRow kSimStatusLte = {&g_family_lte, getSIMStatus_lte, s_appstatus_lte, 6,
+                                           false, -1, false, true};
+
+static void getSimStatus(const SimStatusRow &r, RIL_Token t) {
+    int s = r.status();
+    RIL_CardStatus_v6 *cs = newCardStatus(s, r.apps, r.napps, r.withRuim, r.otherIndex);
     if (cs == nullptr) {
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        ril_family_complete(r.family, t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
-    if (s != SIM_ABSENT) {
-        cs->num_applications = 2;
-        cs->cdma_subscription_app_index = 1;
+    if (r.cdmaCard) {
+        if (s != SIM_ABSENT) {
+            cs->num_applications = 2;
+            cs->cdma_subscription_app_index = 1;
+        }
+        cs->universal_pin_state = s == SIM_PIN ? RIL_PINSTATE_ENABLED_VERIFIED : RIL_PINSTATE_UNKNOWN;
+        int *param = (int *)malloc(sizeof(int));
+        if (param != nullptr) {
+            *param = s;
+            ril_family_timed(r.family, setRadioAfterGetCardStatus, param, nullptr);
+        }
     }
-    cs->universal_pin_state = s == SIM_PIN ? RIL_PINSTATE_ENABLED_VERIFIED : RIL_PINSTATE_UNKNOWN;
-    int *param = (int *)malloc(sizeof(int));
-    if (param != nullptr) {
-        *param = s;
-        RIL_requestTimedCallback_cdma(setRadioAfterGetCardStatus, param, nullptr);
-    }
-    RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, cs, sizeof(*cs));
+    ril_family_complete(r.family, t, RIL_E_SUCCESS, cs, sizeof(*cs));
     free(cs);
+    if (r.voiceAfterward && s_hasinit)
+        ril_family_unsolicited(r.family, RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
 }
 
-extern "C" void OnWCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) {
-    int s = getSIMStatus_wcdma();
-    // the RUIM row is filled into entry 1 though only one application is counted
-    RIL_CardStatus_v6 *cs = newCardStatus(s, s_appstatus_wcdma, 12, true, -1);
-    if (cs == nullptr) {
-        RIL_onRequestComplete_wcdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, cs, sizeof(*cs));
-    free(cs);
-}
-
-extern "C" void OnLTE_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) {
-    int s = getSIMStatus_lte();
-    RIL_CardStatus_v6 *cs = newCardStatus(s, s_appstatus_lte, 6, false, -1);
-    if (cs == nullptr) {
-        RIL_onRequestComplete_lte(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, cs, sizeof(*cs));
-    free(cs);
-    if (s_hasinit)
-        RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
-}
+extern "C" void OnCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) { getSimStatus(kSimStatusCdma, t); }
+extern "C" void OnWCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) { getSimStatus(kSimStatusWcdma, t); }
+extern "C" void OnLTE_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) { getSimStatus(kSimStatusLte, t); }
 
 extern "C" void setRadioAfterGetCardStatus(void *param) {
     int *status = (int *)param;
