@@ -9,6 +9,7 @@
 #include <stddef.h>
 
 #include "ril_interface.h"
+#include "ril_thread_annotations.h"
 
 #define RIL_FAMILY_CDMA 0
 #define RIL_FAMILY_WCDMA 1
@@ -103,9 +104,9 @@ typedef struct RilFamily {
     int id;                     /* RIL_FAMILY_CDMA, _WCDMA, _LTE */
     const char *source;         /* the file name the guard token carries */
     const struct RIL_Env **env; /* the family's RIL_Env slot */
-    RIL_RadioState *state;
-    int *channelClosed;
-    pthread_mutex_t *stateMutex; /* guards state and channelClosed */
+    RIL_RadioState *state RIL_PT_GUARDED_BY(*stateMutex);
+    int *channelClosed RIL_PT_GUARDED_BY(*stateMutex);
+    ril_mutex_t *stateMutex; /* guards state and channelClosed */
     pthread_cond_t *stateCond;   /* broadcast on a state change or a close */
     const char *(*stateName)(RIL_RadioState s);
     /* admission rule of onRequest */

@@ -82,9 +82,9 @@ extern "C" int ril_open_and_configure(const RilFamily *f, int anyResult, int res
                 }
             }
             RILDEBUG("opening AT interface. retrying...%s", strerror(errno));
-            pthread_mutex_lock(f->stateMutex);
+            ril_mutex_lock(f->stateMutex);
             *f->state = RADIO_STATE_UNAVAILABLE;  // silently
-            pthread_mutex_unlock(f->stateMutex);
+            ril_mutex_unlock(f->stateMutex);
             if (g_inhotstatus == 0) SetGuradFlag(source, __LINE__);
             if (resetBeforeRetry) ResetModule(source, __LINE__, 1);
             sleepMsec(1000);
