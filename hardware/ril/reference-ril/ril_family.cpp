@@ -2,7 +2,9 @@
 // environment calls, request admission and dispatch, the radio state, the
 // reaction to a lost channel, and the request tables.
 #include <pthread.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "at_link.h"
 #include "at_query.h"
@@ -129,6 +131,18 @@ int ril_family_channel_closed(const RilFamily *f) {
     int closed = *f->channelClosed;
     ril_mutex_unlock(f->stateMutex);
     return closed;
+}
+
+RIL_RadioState ril_family_current_state(const RilFamily *f, int logged) {
+    RIL_RadioState s = ril_family_state(f);
+    if (logged) RILDEBUG("W: >> get curretn State:%d", s);
+    return s;
+}
+
+const char *ril_family_version(char *buf, size_t len, const char *suffix) {
+    memset(buf, 0, len);
+    snprintf(buf, len, "EVDO&WCDMA  %s%s%s", __DATE__, __TIME__, suffix);
+    return buf;
 }
 
 void ril_family_set_channel_closed(const RilFamily *f, int closed) {

@@ -251,54 +251,57 @@ extern "C" void pollSIMState_cdma(void *) {
     }
 }
 
-extern "C" void pollSIMState_wcdma(void *) {
-    if (s_pollbusy_wcdma) return;
-    s_pollbusy_wcdma = 1;
-    if (s_firstpoll_wcdma) {
-        s_firstpoll_wcdma = 0;
+namespace {
+
+// What the WCDMA and LTE SIM polls differ in.
+struct SimPollRow {
+    int *busy;
+    int *first;  // the very first poll only defers itself by 10 s
+    RIL_TimedCallback self;
+    void (*timed)(RIL_TimedCallback, void *, const struct timeval *);
+    int (*status)(void);
+    void (*setState)(RIL_RadioState, int);
+    void (*ready)(void);
+    bool logNotReady;
+    struct timeval again;  // next poll while the card is not ready
+};
+
+void pollSimState(const SimPollRow &r) {
+    if (*r.busy) return;
+    *r.busy = 1;
+    if (*r.first) {
+        *r.first = 0;
         struct timeval later = {10, 0};
-        RIL_requestTimedCallback_wcdma(pollSIMState_wcdma, nullptr, &later);
-        s_pollbusy_wcdma = 0;
+        r.timed(r.self, nullptr, &later);
+        *r.busy = 0;
         return;
     }
-    int s = getSIMStatus_wcdma();
+    int s = r.status();
     if (s == SIM_NOT_READY) {
-        setRadioState_wcdma(RADIO_STATE_SIM_NOT_READY, __LINE__);
-        struct timeval again = {1, 500};
-        RIL_requestTimedCallback_wcdma(pollSIMState_wcdma, nullptr, &again);
+        if (r.logNotReady) RILDEBUG("Here SIM not ready");
+        r.setState(RADIO_STATE_SIM_NOT_READY, __LINE__);
+        struct timeval again = r.again;
+        r.timed(r.self, nullptr, &again);
     } else if (s == SIM_READY) {
-        onSIMReady_wcdma();
+        r.ready();
     } else {
         RILDEBUG("SIM ABSENT or LOCKED");
-        setRadioState_wcdma(RADIO_STATE_SIM_LOCKED_OR_ABSENT, __LINE__);
+        r.setState(RADIO_STATE_SIM_LOCKED_OR_ABSENT, __LINE__);
     }
-    s_pollbusy_wcdma = 0;
+    *r.busy = 0;
 }
 
-extern "C" void pollSIMState_lte(void *) {
-    if (s_pollbusy_lte) return;
-    s_pollbusy_lte = 1;
-    if (s_firstpoll_lte) {
-        s_firstpoll_lte = 0;
-        struct timeval later = {10, 0};
-        RIL_requestTimedCallback_lte(pollSIMState_lte, nullptr, &later);
-        s_pollbusy_lte = 0;
-        return;
-    }
-    int s = getSIMStatus_lte();
-    if (s == SIM_NOT_READY) {
-        RILDEBUG("Here SIM not ready");
-        setRadioState_lte(RADIO_STATE_SIM_NOT_READY, __LINE__);
-        struct timeval again = {1, 0};
-        RIL_requestTimedCallback_lte(pollSIMState_lte, nullptr, &again);
-    } else if (s == SIM_READY) {
-        onSIMReady_lte();
-    } else {
-        RILDEBUG("SIM ABSENT or LOCKED");
-        setRadioState_lte(RADIO_STATE_SIM_LOCKED_OR_ABSENT, __LINE__);
-    }
-    s_pollbusy_lte = 0;
-}
+const SimPollRow kPollWcdma = {&s_pollbusy_wcdma, &s_firstpoll_wcdma, pollSIMState_wcdma,
+                               RIL_requestTimedCallback_wcdma, getSIMStatus_wcdma, setRadioState_wcdma,
+                               onSIMReady_wcdma, false, {1, 500}};
+const SimPollRow kPollLte = {&s_pollbusy_lte, &s_firstpoll_lte, pollSIMState_lte,
+                             RIL_requestTimedCallback_lte, getSIMStatus_lte, setRadioState_lte,
+                             onSIMReady_lte, true, {1, 0}};
+
+}  // namespace
+
+extern "C" void pollSIMState_wcdma(void *) { pollSimState(kPollWcdma); }
+extern "C" void pollSIMState_lte(void *) { pollSimState(kPollLte); }
 
 /* ------------------------------------------------------------------ */
 /* Remaining attempts                                                    */
@@ -470,25 +473,13 @@ extern "C" void OnLTE_RIL_REQUEST_ENTER_SIM_PIN(void *data, size_t datalen, RIL_
     RIL_requestTimedCallback_lte(pollSIMState_lte, nullptr, nullptr);
 }
 
-extern "C" void OnCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *data, size_t datalen, RIL_Token t) {
-    enterPuk(kCdma, data, datalen, t);
-}
-extern "C" void OnWCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *data, size_t datalen, RIL_Token t) {
-    enterPuk(kWcdma, data, datalen, t);
-}
-extern "C" void OnLTE_RIL_REQUEST_ENTER_SIM_PUK(void *data, size_t datalen, RIL_Token t) {
-    enterPuk(kLte, data, datalen, t);
-}
+extern "C" void OnCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *d, size_t l, RIL_Token t) { enterPuk(kCdma, d, l, t); }
+extern "C" void OnWCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *d, size_t l, RIL_Token t) { enterPuk(kWcdma, d, l, t); }
+extern "C" void OnLTE_RIL_REQUEST_ENTER_SIM_PUK(void *d, size_t l, RIL_Token t) { enterPuk(kLte, d, l, t); }
 
-extern "C" void OnCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *data, size_t datalen, RIL_Token t) {
-    changePin(kCdma, false, data, datalen, t);
-}
-extern "C" void OnWCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *data, size_t datalen, RIL_Token t) {
-    changePin(kWcdma, true, data, datalen, t);
-}
-extern "C" void OnLTE_RIL_REQUEST_CHANGE_SIM_PIN(void *data, size_t datalen, RIL_Token t) {
-    changePin(kLte, true, data, datalen, t);
-}
+extern "C" void OnCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *d, size_t l, RIL_Token t) { changePin(kCdma, false, d, l, t); }
+extern "C" void OnWCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *d, size_t l, RIL_Token t) { changePin(kWcdma, true, d, l, t); }
+extern "C" void OnLTE_RIL_REQUEST_CHANGE_SIM_PIN(void *d, size_t l, RIL_Token t) { changePin(kLte, true, d, l, t); }
 
 /* ------------------------------------------------------------------ */
 /* Card removed or exchanged                                             */
@@ -521,26 +512,23 @@ extern "C" void OnSimCardRemove_lte(void *) {
     simCardRemove(kSimSourceLte, RIL_onUnsolicitedResponse_lte, &s_signal_lte);
 }
 
-extern "C" void onSimCardChange_wcdma(void *) {
-    SetGuradFlag(kSimSourceWcdma, __LINE__);
+// a new card: the radio state is walked again by a restarted process
+static void simCardChange(const char *source, void (*setState)(RIL_RadioState, int),
+                          void (*unsol)(int, const void *, size_t)) {
+    SetGuradFlag(source, __LINE__);
     G_userdisconnect = 1;
     g_inhotstatus = 0;
     g_inflymode = 1;
-    setRadioState_wcdma(RADIO_STATE_SIM_NOT_READY, __LINE__);
+    setState(RADIO_STATE_SIM_NOT_READY, __LINE__);
     sleepMsec(8000);
-    if (s_hasinit)
-        RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
+    if (s_hasinit) unsol(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
     endForRestart();
 }
 
+extern "C" void onSimCardChange_wcdma(void *) {
+    simCardChange(kSimSourceWcdma, setRadioState_wcdma, RIL_onUnsolicitedResponse_wcdma);
+}
+
 extern "C" void onSimCardChange_lte(void *) {
-    SetGuradFlag(kSimSourceLte, __LINE__);
-    G_userdisconnect = 1;
-    g_inhotstatus = 0;
-    g_inflymode = 1;
-    setRadioState_lte(RADIO_STATE_SIM_NOT_READY, __LINE__);
-    sleepMsec(8000);
-    if (s_hasinit)
-        RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
-    endForRestart();
+    simCardChange(kSimSourceLte, setRadioState_lte, RIL_onUnsolicitedResponse_lte);
 }
