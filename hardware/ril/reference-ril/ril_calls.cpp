@@ -584,6 +584,14 @@ const char *toneRequest(const void *data, size_t datalen) {
     return ril_is_tone_string(s) ? s : nullptr;
 }
 
+// The request's tone string; when there is none the request is completed
+// with a generic failure and null is returned.
+const char *takeTone(const CallFamily &f, const void *data, size_t datalen, RIL_Token t) {
+    const char *tone = toneRequest(data, datalen);
+    if (tone == nullptr) f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+    return tone;
+}
+
 void dtmfNoCommand(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
     f.complete(t, toneRequest(data, datalen) ? RIL_E_SUCCESS : RIL_E_GENERIC_FAILURE, nullptr, 0);
 }
@@ -608,11 +616,8 @@ void burstGsm(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
 }  // namespace
 
 extern "C" void OnCDMA_RIL_REQUEST_DTMF(void *data, size_t datalen, RIL_Token t) {
-    const char *tone = toneRequest(data, datalen);
-    if (tone == nullptr) {
-        kCdma.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    const char *tone = takeTone(kCdma, data, datalen, t);
+    if (tone == nullptr) return;
     char cmd[32];
     snprintf(cmd, sizeof(cmd), "AT+VTS=%c", tone[0]);
     kCdma.complete(t, okOrFail(cmd), nullptr, 0);
@@ -621,11 +626,8 @@ extern "C" void OnWCDMA_RIL_REQUEST_DTMF(void *d, size_t l, RIL_Token t) { dtmfN
 extern "C" void OnLTE_RIL_REQUEST_DTMF(void *d, size_t l, RIL_Token t) { dtmfNoCommand(kLte, d, l, t); }
 
 extern "C" void OnWCDMA_RIL_REQUEST_DTMF_START(void *data, size_t datalen, RIL_Token t) {
-    const char *tone = toneRequest(data, datalen);
-    if (tone == nullptr) {
-        kWcdma.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    const char *tone = takeTone(kWcdma, data, datalen, t);
+    if (tone == nullptr) return;
     char cmd[1024];
     if (ril_module_profile()->shortDtmfCommand)
         snprintf(cmd, sizeof(cmd), "AT^DTMF= %s, 5", tone);
@@ -634,11 +636,8 @@ extern "C" void OnWCDMA_RIL_REQUEST_DTMF_START(void *data, size_t datalen, RIL_T
     kWcdma.complete(t, okOrFail(cmd), nullptr, 0);
 }
 extern "C" void OnLTE_RIL_REQUEST_DTMF_START(void *data, size_t datalen, RIL_Token t) {
-    const char *tone = toneRequest(data, datalen);
-    if (tone == nullptr) {
-        kLte.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    const char *tone = takeTone(kLte, data, datalen, t);
+    if (tone == nullptr) return;
     char cmd[1024];
     if (is_cdma == 1)
         snprintf(cmd, sizeof(cmd), "AT^CDTMF=%d, %s", s_calls_lte.lastVoiceIndex, tone);

@@ -236,6 +236,16 @@ static bool readIdentityField(const char *cmd, const char *prefix, char *out, si
     return true;
 }
 
+// Completes DEVICE_IDENTITY with its four texts, then publishes the card's
+// number read by the family's command.
+static void answerIdentity(void (*complete)(RIL_Token, RIL_Errno, void *, size_t), RIL_Token t,
+                           char *(&answer)[4], const char *iccidCmd, const char *iccidPrefix) {
+    complete(t, RIL_E_SUCCESS, answer, sizeof(answer));
+    char iccid[PROPERTY_VALUE_MAX];
+    if (ril_query_text(iccidCmd, iccidPrefix, iccid, sizeof(iccid)) > 0)
+        setIdentityProperty("ril.kivo.iccid", iccid);
+}
+
 static void deviceIdentity(bool lte, void (*complete)(RIL_Token, RIL_Errno, void *, size_t),
                            RIL_Token t) {
     // four 50-byte texts: IMEI, IMEISV, the "+CGSN:" copy, MEID
@@ -257,11 +267,7 @@ static void deviceIdentity(bool lte, void (*complete)(RIL_Token, RIL_Errno, void
     ril_copy_text(esn, 50, g);
     ril_copy_text(meid, 50, m);
     char *answer[4] = {imei, imeisv, esn, meid};
-    complete(t, RIL_E_SUCCESS, answer, sizeof(answer));
-
-    char iccid[PROPERTY_VALUE_MAX];
-    if (ril_query_text("AT+ICCID?", "+ICCID:", iccid, sizeof(iccid)) > 0)
-        setIdentityProperty("ril.kivo.iccid", iccid);
+    answerIdentity(complete, t, answer, "AT+ICCID?", "+ICCID:");
 }
 
 extern "C" void OnWCDMA_RIL_REQUEST_DEVICE_IDENTITY(void *, size_t, RIL_Token t) {
@@ -286,11 +292,7 @@ extern "C" void OnCDMA_RIL_REQUEST_DEVICE_IDENTITY(void *, size_t, RIL_Token t) 
     }
     static char s_empty[1] = "";
     char *answer[4] = {s_empty, s_empty, esn, meid};
-    RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, answer, sizeof(answer));
-
-    char iccid[PROPERTY_VALUE_MAX];
-    if (ril_query_text("AT+UIMID", "+UIMID:", iccid, sizeof(iccid)) > 0)
-        setIdentityProperty("ril.kivo.iccid", iccid);
+    answerIdentity(RIL_onRequestComplete_cdma, t, answer, "AT+UIMID", "+UIMID:");
 }
 
 /* ------------------------------------------------------------------ */

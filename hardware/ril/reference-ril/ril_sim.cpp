@@ -89,15 +89,21 @@ static int cpinText(const char *token, const char *pinText, const char *pukText,
     return unknown;
 }
 
+// CDMA and WCDMA: the status of a "+CPIN?" that gave no card text ("+CME
+// ERROR: 10" reads as an absent card while the radio is on), or -1 when it
+// gave one.
+static int cpinUnread(const CpinAnswer &a, int (*radioOn)(void)) {
+    if (!a.answered) return SIM_NOT_READY;
+    if (!a.success) return a.cme == 10 && radioOn() > 0 ? SIM_ABSENT : SIM_NOT_READY;
+    if (!a.parsed) return SIM_NOT_READY;
+    return -1;
+}
+
 extern "C" int getSIMStatus_cdma(void) {
     CpinAnswer a;
     queryCpin(&a);
-    if (!a.answered) return SIM_NOT_READY;
-    if (!a.success) {
-        if (a.cme == 10) return isRadioOn_cdma() > 0 ? SIM_ABSENT : SIM_NOT_READY;
-        return SIM_NOT_READY;
-    }
-    if (!a.parsed) return SIM_NOT_READY;
+    int unread = cpinUnread(a, isRadioOn_cdma);
+    if (unread >= 0) return unread;
     return cpinText(a.token, "UIM PIN", "UIM PUK", SIM_ABSENT);
 }
 
@@ -105,12 +111,8 @@ extern "C" int getSIMStatus_wcdma(void) {
     if (s_pinentered) return SIM_READY;
     CpinAnswer a;
     queryCpin(&a);
-    if (!a.answered) return SIM_NOT_READY;
-    if (!a.success) {
-        if (a.cme == 10) return isRadioOn_wcdma() > 0 ? SIM_ABSENT : SIM_NOT_READY;
-        return SIM_NOT_READY;
-    }
-    if (!a.parsed) return SIM_NOT_READY;
+    int unread = cpinUnread(a, isRadioOn_wcdma);
+    if (unread >= 0) return unread;
     int status = cpinText(a.token, "SIM PIN", "SIM PUK", SIM_ABSENT);
     // every query that finds the card ready moves the WCDMA state on
     if (status == SIM_READY) setRadioState_wcdma(RADIO_STATE_SIM_READY, __LINE__);
