@@ -312,36 +312,26 @@ extern "C" void pollSIMState_lte(void *) { pollSimState(kPollLte); }
 extern "C" void RequestPinTimes_cdma(int *count) {
     if (count == nullptr) return;
     *count = 0;
-    AtReply *p_response = nullptr;
-    int err = at_send_command_singleline("AT^CPIN?", "^CPIN:", &p_response);
-    if (err == 0 && p_response != nullptr && p_response->success &&
-        p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        char *code = nullptr;
-        int n = 0;
-        if (at_tok_start(&line) >= 0 && at_tok_nextstr(&line, &code) >= 0 &&
-            at_tok_nextint(&line, &n) >= 0)
-            *count = n;
-    }
-    at_response_free(p_response);
+    AtQuery q = AT_QUERY_INIT;
+    char *code = nullptr;
+    int n = 0;
+    if (at_query_single(&q, "AT^CPIN?", "^CPIN:") != nullptr && at_query_start(&q) >= 0 &&
+        at_query_next_str(&q, &code) >= 0 && at_query_next_int(&q, &n) >= 0)
+        *count = n;
+    at_query_free(&q);
 }
 
 static void requestPinTimesCpinal(int *count) {
     if (count == nullptr) return;
     *count = 0;
-    AtReply *p_response = nullptr;
-    int err = at_send_command_singleline("AT+CPINAL", "+CPINAL:", &p_response);
-    if (err == 0 && p_response != nullptr && p_response->success &&
-        p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        int values[4] = {0, 0, 0, 0};
-        int read = 0;
-        if (at_tok_start(&line) >= 0) {
-            while (read < 4 && at_tok_nextint(&line, &values[read]) >= 0) read++;
-        }
-        if (read > 0) *count = values[0];
+    AtQuery q = AT_QUERY_INIT;
+    int values[4] = {0, 0, 0, 0};
+    int read = 0;
+    if (at_query_single(&q, "AT+CPINAL", "+CPINAL:") != nullptr && at_query_start(&q) >= 0) {
+        while (read < 4 && at_query_next_int(&q, &values[read]) >= 0) read++;
     }
-    at_response_free(p_response);
+    if (read > 0) *count = values[0];
+    at_query_free(&q);
 }
 
 extern "C" void RequestPinTimes_wcdma(int *count) { requestPinTimesCpinal(count); }
