@@ -19,6 +19,7 @@
 
 #include "at_reply.h"
 #include "ril_log.h"
+#include "ril_thread_annotations.h"
 
 extern "C" {
 int g_ntimeoutcount = 0;
@@ -64,7 +65,7 @@ struct Reader {
     size_t memChunk = 0;
 };
 
-pthread_mutex_t s_commandmutex;
+ril_mutex_t s_commandmutex;
 pthread_cond_t s_commandcond;
 pthread_once_t s_initOnce = PTHREAD_ONCE_INIT;
 
@@ -78,11 +79,11 @@ void (*s_onTimeout)(void) = nullptr;
 void (*s_onReaderClosed)(void) = nullptr;
 
 // pending command
-AtReply *sp_response = nullptr;
-const char *s_smsPDU = nullptr;
-const char *s_responsePrefix = nullptr;
-const char *s_commandText = nullptr;
-int s_type = NO_RESULT;  // kept as a plain number: an unknown kind must stay representable
+AtReply *sp_response RIL_GUARDED_BY(s_commandmutex) = nullptr;
+const char *s_smsPDU RIL_GUARDED_BY(s_commandmutex) = nullptr;
+const char *s_responsePrefix RIL_GUARDED_BY(s_commandmutex) = nullptr;
+const char *s_commandText RIL_GUARDED_BY(s_commandmutex) = nullptr;
+int s_type RIL_GUARDED_BY(s_commandmutex) = NO_RESULT;  // kept as a plain number: an unknown kind must stay representable
 
 thread_local bool t_isReader = false;
 thread_local int t_holdsMutex = 0;
@@ -99,14 +100,14 @@ void initLocks() {
 // Takes the command mutex unless this thread already holds it (the
 // unsolicited handler runs with it held), so nothing here can deadlock on
 // itself.
-class CmdLock {
+class RIL_SCOPED_CAPABILITY CmdLock {
 public:
-    CmdLock() {
+    CmdLock() RIL_ACQUIRE(s_commandmutex) RIL_NO_THREAD_SAFETY_ANALYSIS {
         pthread_once(&s_initOnce, initLocks);
         if (t_holdsMutex == 0) pthread_mutex_lock(&s_commandmutex);
         t_holdsMutex++;
     }
-    ~CmdLock() {
+    ~CmdLock() RIL_RELEASE() RIL_NO_THREAD_SAFETY_ANALYSIS {
         if (--t_holdsMutex == 0) pthread_mutex_unlock(&s_commandmutex);
     }
     CmdLock(const CmdLock &) = delete;
@@ -117,7 +118,7 @@ void callUnsol(const char *line, const char *body) {
     if (s_unsolHandler != nullptr) s_unsolHandler(line, body);
 }
 
-void addIntermediate(const char *line) {
+void addIntermediate(const char *line) RIL_REQUIRES(s_commandmutex) {
     if (sp_response == nullptr) return;
     ReplyLine *p = (ReplyLine *)calloc(1, sizeof(ReplyLine));
     if (p == nullptr) return;
@@ -131,7 +132,7 @@ void addIntermediate(const char *line) {
     sp_response->p_intermediates = p;
 }
 
-void handleFinalResponse(const char *line, int success) {
+void handleFinalResponse(const char *line, int success) RIL_REQUIRES(s_commandmutex) {
     if (sp_response == nullptr) return;
     sp_response->success = success;
     free(sp_response->finalResponse);
@@ -158,7 +159,7 @@ int writeAll(int fd, const char *data, size_t len) {
     return 0;
 }
 
-void writePduAtPrompt(Reader *r) {
+void writePduAtPrompt(Reader *r) RIL_REQUIRES(s_commandmutex) {
     if (r->fd < 0 || s_fd < 0 || s_readerClosed != 0) {
         s_smsPDU = nullptr;
         return;
@@ -172,7 +173,7 @@ void writePduAtPrompt(Reader *r) {
     s_smsPDU = nullptr;
 }
 
-void storeSingleLine(const char *line) {
+void storeSingleLine(const char *line) RIL_REQUIRES(s_commandmutex) {
     const char *prefix = s_responsePrefix;
     if (prefix == nullptr) return;  // a single-line command without prefix ignores the line
     const char *header = nullptr;
@@ -445,7 +446,7 @@ void reverseIntermediates(AtReply *p) {
     p->p_intermediates = prev;
 }
 
-void clearPending() {
+void clearPending() RIL_REQUIRES(s_commandmutex) {
     at_response_free(sp_response);
     sp_response = nullptr;
     s_responsePrefix = nullptr;
@@ -525,7 +526,7 @@ void leaveQueue(Waiter *w) {
 // Waits, in arrival order, until no command is pending; the channel closing
 // ends the wait (the write then fails with -3). Returns -2 when the deadline
 // passes first.
-int waitForTurn(long long timeoutMsec) {
+int waitForTurn(long long timeoutMsec) RIL_REQUIRES(s_commandmutex) {
     if (sp_response == nullptr && s_waitHead == nullptr) return 0;
     Waiter me;
     RILDEBUG("AT channel busy: waiting for %s", s_commandText != nullptr ? s_commandText : "a command");
@@ -553,7 +554,8 @@ int waitForTurn(long long timeoutMsec) {
 }
 
 int sendNolock(const char *command, AtCommandKind kind, const char *responsePrefix,
-               const char *smspdu, long long timeoutMsec, AtReply **pp_outResponse) {
+               const char *smspdu, long long timeoutMsec, AtReply **pp_outResponse)
+    RIL_REQUIRES(s_commandmutex) {
     if (pp_outResponse != nullptr) *pp_outResponse = nullptr;
     if (command == nullptr) return AT_ERROR_GENERIC;
     int err = waitForTurn(timeoutMsec);

@@ -329,15 +329,12 @@ extern "C" void onSIMReady_cdma(void) {
     RIL_requestTimedCallback_cdma(writeRuimFiles, nullptr, &delay);
 }
 
-static RIL_RadioState currentState_cdma(void) { return s_radio_state_cdma; }
+static RIL_RadioState currentState_cdma(void) { return ril_family_current_state(&g_family_cdma, 0); }
 static int onSupports(int /*requestCode*/) { return 1; }
 static void onCancel(RIL_Token /*t*/) {}
-
 static const char *getVersion_cdma(void) {
     static char s_version[512];
-    memset(s_version, 0, sizeof(s_version));
-    snprintf(s_version, sizeof(s_version), "EVDO&WCDMA  %s%s:getVersion(vox)", __DATE__, __TIME__);
-    return s_version;
+    return ril_family_version(s_version, sizeof(s_version), ":getVersion(vox)");
 }
 
 extern "C" const RIL_RadioFunctions s_callbacks_cdma = {

@@ -100,53 +100,29 @@ extern "C" void onATTimeout_lte(void) {
     }
 }
 
-// any discovery result counts here, an AT port alone included; each retry
-// is preceded by a module reset
-static int openAndConfigure_lte(void) {
-    return ril_open_and_configure(&g_family_lte, 1, 1);
+// flight mode: the radio is on again at once, and the SIM status reported
+static void flyRadioOn_lte(void) {
+    setRadioState_lte(RADIO_STATE_ON, __LINE__);
+    if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
 }
 
-extern "C" void *mainLoop_lte(void * /*param*/) {
-    SetGuradFlag(kLteSource, __LINE__);
-    ril_install_guard_hooks(s_rilenv_lte, LteCheckDataStatus, getSIMStatus_lte);
-    property_set("ril.priority", "");
-    at_set_on_reader_closed(onATReaderClosed_lte);
-    at_set_on_timeout(onATTimeout_lte);
-    for (;;) {
-        int fd = openAndConfigure_lte();
-        int ret = at_open(fd, onUnsolicited_lte);
-        if (ret < 0) {
-            RIL_LOGE("WGod >> AT error %d on at_open\n", ret);
-            return nullptr;
-        }
-        if (g_inhotstatus == 0) {
-            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 0);
-            PrepareSem();
-            RIL_requestTimedCallback_lte(initializeCallback_lte, nullptr, nullptr);
-        } else if (g_inflymode) {
-            // the flag stays set: every later hot open takes this path too
-            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 0);
-            setRadioState_lte(RADIO_STATE_ON, __LINE__);
-            if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
-            RIL_requestTimedCallback_lte(initializeCallback_lte, nullptr, nullptr);
-            struct timeval delay = {2, 0};
-            RIL_requestTimedCallback_lte(activeflydata_lte, nullptr, &delay);
-        } else if (s_radio_state_lte == RADIO_STATE_SIM_READY) {
-            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 0);
-            if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);
-            RIL_requestTimedCallback_lte(loop_lte_callback, nullptr, nullptr);
-            struct timeval check = {2, 0};
-            StartCheckDataCheck(LteCheckDataStatus, &check);
-        } else {
-            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 5);
-            struct timeval delay = {5, 0};
-            RIL_requestTimedCallback_lte(initializeCallback_lte, nullptr, &delay);
-        }
-        if (s_radio_state_lte == RADIO_STATE_SIM_READY) sleepMsec(1000);
-        ril_family_wait_for_close(&g_family_lte);
-        RIL_LOGI("Re-opening after close");
-    }
-}
+static const RilMainLoopRow kMainLoopLte = {
+    &g_family_lte, LteCheckDataStatus, getSIMStatus_lte, onATReaderClosed_lte, onATTimeout_lte,
+    onUnsolicited_lte,
+    // discovery: any result counts, an AT port alone included; each retry is
+    // preceded by a module reset
+    1, 1,
+    // cold open: initialize at once
+    initializeCallback_lte, 0,
+    // flight mode: radio on, activeflydata after 2 s; the flag stays set
+    flyRadioOn_lte, activeflydata_lte, 2, 0,
+    // hot open: with a ready SIM, 1001 and the unread-SMS fetch at once
+    0, 0, loop_lte_callback, 0,
+    // no open time; 1 s of sleep with a ready SIM
+    nullptr, 1000,
+};
+
+extern "C" void *mainLoop_lte(void * /*param*/) { return ril_family_main_loop(&kMainLoopLte); }
 
 extern "C" void initializeCallback_lte(void * /*param*/) {
     setRadioState_lte(RADIO_STATE_SIM_NOT_READY, __LINE__);
@@ -247,18 +223,12 @@ extern "C" void onSIMReady_lte(void) {
     RIL_requestTimedCallback_lte(loop_lte_callback, nullptr, nullptr);
 }
 
-static RIL_RadioState currentState_lte(void) {
-    RILDEBUG("W: >> get curretn State:%d", s_radio_state_lte);
-    return s_radio_state_lte;
-}
+static RIL_RadioState currentState_lte(void) { return ril_family_current_state(&g_family_lte, 1); }
 static int onSupports(int /*requestCode*/) { return 1; }
 static void onCancel(RIL_Token /*t*/) {}
-
 static const char *getVersion_lte(void) {
     static char s_version[512];
-    memset(s_version, 0, sizeof(s_version));
-    snprintf(s_version, sizeof(s_version), "EVDO&WCDMA  %s%s(vox)", __DATE__, __TIME__);
-    return s_version;
+    return ril_family_version(s_version, sizeof(s_version), "(vox)");
 }
 
 extern "C" const RIL_RadioFunctions s_callbacks_lte = {

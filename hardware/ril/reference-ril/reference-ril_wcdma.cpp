@@ -92,54 +92,22 @@ extern "C" void onATTimeout_wcdma(void) {
     }
 }
 
-static int openAndConfigure_wcdma(void) {
-    return ril_open_and_configure(&g_family_wcdma, 0, 0);
-}
+static const RilMainLoopRow kMainLoopWcdma = {
+    &g_family_wcdma, WCheckDataStatus, getSIMStatus_wcdma, onATReaderClosed_wcdma, onATTimeout_wcdma,
+    onUnsolicited_wcdma,
+    // discovery: bit 0 or 2; no reset before a retry
+    0, 0,
+    // cold open: initialize after 2 s
+    initializeCallback_wcdma, 2,
+    // flight mode: activeflydata after 1 s, then the flag is cleared
+    nullptr, activeflydata_wcdma, 1, 1,
+    // hot open: guard token and 1001 first; a ready SIM fetches the SMS after 5 s
+    1, 1, GetUnReadSMS, 5,
+    // the open time for the signal poll; no sleep
+    &s_lastopen_wcdma, 0,
+};
 
-extern "C" void *mainLoop_wcdma(void * /*param*/) {
-    SetGuradFlag(kWcdmaSource, __LINE__);
-    ril_install_guard_hooks(s_rilenv_wcdma, WCheckDataStatus, getSIMStatus_wcdma);
-    property_set("ril.priority", "");
-    at_set_on_reader_closed(onATReaderClosed_wcdma);
-    at_set_on_timeout(onATTimeout_wcdma);
-    for (;;) {
-        int fd = openAndConfigure_wcdma();
-        int ret = at_open(fd, onUnsolicited_wcdma);
-        if (ret < 0) {
-            RIL_LOGE("WGod >> AT error %d on at_open\n", ret);
-            return nullptr;
-        }
-        if (g_inhotstatus == 0) {
-            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 2);
-            PrepareSem();
-            struct timeval delay = {2, 0};
-            RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, &delay);
-        } else if (g_inflymode) {
-            RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 0);
-            RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, nullptr);
-            struct timeval delay = {1, 0};
-            RIL_requestTimedCallback_wcdma(activeflydata_wcdma, nullptr, &delay);
-            g_inflymode = 0;
-        } else {
-            SetGuradFlag(kWcdmaSource, __LINE__);
-            if (s_hasinit) RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_CALL_STATE_CHANGED, nullptr, 0);
-            if (s_radio_state_wcdma == RADIO_STATE_SIM_READY) {
-                RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 0);
-                struct timeval sms = {5, 0};
-                RIL_requestTimedCallback_wcdma(GetUnReadSMS, nullptr, &sms);
-                struct timeval check = {2, 0};
-                StartCheckDataCheck(WCheckDataStatus, &check);
-            } else {
-                RILDEBUG("WGod >> Will delay RIL initialization for %d seconds", 5);
-                struct timeval delay = {5, 0};
-                RIL_requestTimedCallback_wcdma(initializeCallback_wcdma, nullptr, &delay);
-            }
-        }
-        s_lastopen_wcdma = GetTickCount();
-        ril_family_wait_for_close(&g_family_wcdma);
-        RIL_LOGI("Re-opening after close");
-    }
-}
+extern "C" void *mainLoop_wcdma(void * /*param*/) { return ril_family_main_loop(&kMainLoopWcdma); }
 
 // Re-opens the WCDMA channel after flight mode; for outside callers.
 extern "C" int on6270fly(void) {
@@ -243,18 +211,12 @@ extern "C" void AfterSimReady(void * /*param*/) {
     s_datacall_wcdma.status = 0xFFFF;
 }
 
-static RIL_RadioState currentState_wcdma(void) {
-    RILDEBUG("W: >> get curretn State:%d", s_radio_state_wcdma);
-    return s_radio_state_wcdma;
-}
+static RIL_RadioState currentState_wcdma(void) { return ril_family_current_state(&g_family_wcdma, 1); }
 static int onSupports(int /*requestCode*/) { return 1; }
 static void onCancel(RIL_Token /*t*/) {}
-
 static const char *getVersion_wcdma(void) {
     static char s_version[512];
-    memset(s_version, 0, sizeof(s_version));
-    snprintf(s_version, sizeof(s_version), "EVDO&WCDMA  %s%s(vox)", __DATE__, __TIME__);
-    return s_version;
+    return ril_family_version(s_version, sizeof(s_version), "(vox)");
 }
 
 extern "C" const RIL_RadioFunctions s_callbacks_wcdma = {

@@ -3,12 +3,14 @@
 // and mute.
 #include "ril_calls.h"
 
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "at_filter.h"
 #include "at_link.h"
+#include "at_query.h"
 #include "at_reply.h"
 #include "ril_at_text.h"
 #include "ril_families.h"
@@ -82,22 +84,22 @@ void schedule(const CallFamily &f, RIL_TimedCallback cb, long sec, long usec) {
 
 int loadFlag(const int *p) { return __atomic_load_n(p, __ATOMIC_SEQ_CST); }
 
-// A command whose outcome is only its final result: 1 for "OK".
-int sendOk(const char *cmd) {
-    AtReply *reply = nullptr;
-    int err = at_send_command(cmd, &reply);
-    int ok = err >= 0 && reply != nullptr && reply->success;
-    at_response_free(reply);
-    return ok;
-}
-
-RIL_Errno okOrFail(const char *cmd) { return sendOk(cmd) ? RIL_E_SUCCESS : RIL_E_GENERIC_FAILURE; }
+RIL_Errno okOrFail(const char *cmd) { return at_send_ok(cmd) ? RIL_E_SUCCESS : RIL_E_GENERIC_FAILURE; }
 
 // The request's one int, or false when the data is missing or short.
 bool requestInt(const void *data, size_t datalen, int *out) {
     if (data == nullptr || datalen < sizeof(int)) return false;
     memcpy(out, data, sizeof(int));
     return true;
+}
+
+// The request's one int within [lo, hi]; otherwise the request is completed
+// with a generic failure and false is returned.
+bool takeInt(const CallFamily &f, const void *data, size_t datalen, RIL_Token t, int *out,
+             int lo = INT_MIN, int hi = INT_MAX) {
+    if (requestInt(data, datalen, out) && *out >= lo && *out <= hi) return true;
+    f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+    return false;
 }
 
 bool onlyChars(const char *s, const char *set) {
@@ -329,7 +331,7 @@ bool lteCdmaDialect() { return is_cdma == 1 || is_srlte == 1; }
 void registrationForLog(int family) {
     const char *cmd = "AT+CREG?";
     if (family == RIL_FAMILY_LTE) {
-        if (is_fddandevdo && g_moduletype != 4 && s_is9X07 == 0)
+        if (ril_profile_lte_qc_forms())
             cmd = "AT+CCREG?";
         else if (ril_profile_cdma_card_commands())
             cmd = "AT^SYSINFO";
@@ -370,7 +372,7 @@ void dialGsm(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
             snprintf(cmd, sizeof(cmd), "AT+CDV%s;", d->address);
         else
             snprintf(cmd, sizeof(cmd), "ATD%s;", d->address);
-        if (sendOk(cmd)) {
+        if (at_send_ok(cmd)) {
             G_incall = 1;
             result = RIL_E_SUCCESS;
         } else {
@@ -407,7 +409,7 @@ extern "C" void OnCDMA_RIL_REQUEST_DIAL(void *data, size_t datalen, RIL_Token t)
     for (int attempt = 0; attempt < 3; attempt++) {
         __atomic_store_n(&s_call_succ, 0, __ATOMIC_SEQ_CST);
         unsigned int start = GetTickCount();
-        bool ok = sendOk(cmd);
+        bool ok = at_send_ok(cmd);
         while (!ok && GetTickCount() - start < 3000) {
             if (loadFlag(&s_call_succ)) ok = true;
             else sleepMsec(1);
@@ -430,24 +432,21 @@ namespace {
 
 // LTE: the single-call hang-up of the module's dialect
 const char *lteSingleHangup() {
-    if (is_cdma == 1 && g_moduletype != 4 && s_is9X07 != 1) return "AT$QCCHV";
+    if (is_cdma == 1 && ril_module_profile()->lteQcCommands && s_is9X07 != 1) return "AT$QCCHV";
     if (is_srlte == 1 || ril_profile_cdma_card_commands()) return "AT+CHV";
     return "AT+CHUP";
 }
 
 void hangupGsm(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
     int index = 0;
-    if (!requestInt(data, datalen, &index)) {
-        f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    if (!takeInt(f, data, datalen, t, &index)) return;
     char cmd[64];
     if (g_callcount < 2)
         snprintf(cmd, sizeof(cmd), "%s", f.family == RIL_FAMILY_LTE ? lteSingleHangup() : "AT+CHUP");
     else
         snprintf(cmd, sizeof(cmd), "AT+CHLD=1%d", index);
     __atomic_store_n(&s_userhangup, 1, __ATOMIC_SEQ_CST);
-    if (sendOk(cmd)) {
+    if (at_send_ok(cmd)) {
         SetCllState(0);
         f.complete(t, RIL_E_SUCCESS, nullptr, 0);
     } else {
@@ -468,7 +467,7 @@ void switchGsm(const CallFamily &f, RIL_Token t) {
         snprintf(cmd, sizeof(cmd), "AT+CHLD=2%d", ix.waitIndex);
     else
         snprintf(cmd, sizeof(cmd), "AT+CHLD=2");
-    if (sendOk(cmd)) {
+    if (at_send_ok(cmd)) {
         ix.rememberedActive = ix.waitIndex;
         f.complete(t, RIL_E_SUCCESS, nullptr, 0);
     } else {
@@ -481,10 +480,7 @@ void switchGsm(const CallFamily &f, RIL_Token t) {
 
 void separate(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
     int index = 0;
-    if (!requestInt(data, datalen, &index) || index < 1 || index > 9) {
-        f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    if (!takeInt(f, data, datalen, t, &index, 1, 9)) return;
     char cmd[32];
     snprintf(cmd, sizeof(cmd), "AT+CHLD=2%d", index);
     f.complete(t, okOrFail(cmd), nullptr, 0);
@@ -588,6 +584,14 @@ const char *toneRequest(const void *data, size_t datalen) {
     return ril_is_tone_string(s) ? s : nullptr;
 }
 
+// The request's tone string; when there is none the request is completed
+// with a generic failure and null is returned.
+const char *takeTone(const CallFamily &f, const void *data, size_t datalen, RIL_Token t) {
+    const char *tone = toneRequest(data, datalen);
+    if (tone == nullptr) f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+    return tone;
+}
+
 void dtmfNoCommand(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
     f.complete(t, toneRequest(data, datalen) ? RIL_E_SUCCESS : RIL_E_GENERIC_FAILURE, nullptr, 0);
 }
@@ -612,11 +616,8 @@ void burstGsm(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
 }  // namespace
 
 extern "C" void OnCDMA_RIL_REQUEST_DTMF(void *data, size_t datalen, RIL_Token t) {
-    const char *tone = toneRequest(data, datalen);
-    if (tone == nullptr) {
-        kCdma.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    const char *tone = takeTone(kCdma, data, datalen, t);
+    if (tone == nullptr) return;
     char cmd[32];
     snprintf(cmd, sizeof(cmd), "AT+VTS=%c", tone[0]);
     kCdma.complete(t, okOrFail(cmd), nullptr, 0);
@@ -625,11 +626,8 @@ extern "C" void OnWCDMA_RIL_REQUEST_DTMF(void *d, size_t l, RIL_Token t) { dtmfN
 extern "C" void OnLTE_RIL_REQUEST_DTMF(void *d, size_t l, RIL_Token t) { dtmfNoCommand(kLte, d, l, t); }
 
 extern "C" void OnWCDMA_RIL_REQUEST_DTMF_START(void *data, size_t datalen, RIL_Token t) {
-    const char *tone = toneRequest(data, datalen);
-    if (tone == nullptr) {
-        kWcdma.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    const char *tone = takeTone(kWcdma, data, datalen, t);
+    if (tone == nullptr) return;
     char cmd[1024];
     if (ril_module_profile()->shortDtmfCommand)
         snprintf(cmd, sizeof(cmd), "AT^DTMF= %s, 5", tone);
@@ -638,11 +636,8 @@ extern "C" void OnWCDMA_RIL_REQUEST_DTMF_START(void *data, size_t datalen, RIL_T
     kWcdma.complete(t, okOrFail(cmd), nullptr, 0);
 }
 extern "C" void OnLTE_RIL_REQUEST_DTMF_START(void *data, size_t datalen, RIL_Token t) {
-    const char *tone = toneRequest(data, datalen);
-    if (tone == nullptr) {
-        kLte.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    const char *tone = takeTone(kLte, data, datalen, t);
+    if (tone == nullptr) return;
     char cmd[1024];
     if (is_cdma == 1)
         snprintf(cmd, sizeof(cmd), "AT^CDTMF=%d, %s", s_calls_lte.lastVoiceIndex, tone);
@@ -673,10 +668,7 @@ namespace {
 
 void setMute(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
     int mute = 0;
-    if (!requestInt(data, datalen, &mute)) {
-        f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
+    if (!takeInt(f, data, datalen, t, &mute)) return;
     char cmd[32];
     snprintf(cmd, sizeof(cmd), "AT+CMUT=%d", mute);
     if (f.family == RIL_FAMILY_CDMA) {

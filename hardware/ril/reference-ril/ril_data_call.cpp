@@ -62,28 +62,25 @@ bool setupArgs(const Family &f, void *data, size_t datalen, RIL_Token t, SetupAr
     return ok;
 }
 
-void setUser(const char *user, bool alsoBare) {
-    if (user != nullptr) {
+// One pppd credential: "<keyword> <value>" (a blank when there is none), and
+// when asked the bare value beside it.
+template <size_t N, size_t M>
+void setCredential(char (&line)[N], char (&bare)[M], const char *keyword, const char *value, bool alsoBare) {
+    if (value != nullptr) {
         if (alsoBare) {
-            memset(g_pppduser_only, 0, sizeof(g_pppduser_only));
-            snprintf(g_pppduser_only, sizeof(g_pppduser_only), "%s", user);
+            memset(bare, 0, sizeof(bare));
+            snprintf(bare, sizeof(bare), "%s", value);
         }
-        snprintf(g_pppduser, sizeof(g_pppduser), "user %s", user);
+        snprintf(line, sizeof(line), "%s %s", keyword, value);
     } else {
-        snprintf(g_pppduser, sizeof(g_pppduser), "%s", " ");
+        snprintf(line, sizeof(line), "%s", " ");
     }
 }
 
+void setUser(const char *user, bool alsoBare) { setCredential(g_pppduser, g_pppduser_only, "user", user, alsoBare); }
+
 void setPassword(const char *pass, bool alsoBare) {
-    if (pass != nullptr) {
-        if (alsoBare) {
-            memset(g_pppdwd_only, 0, sizeof(g_pppdwd_only));
-            snprintf(g_pppdwd_only, sizeof(g_pppdwd_only), "%s", pass);
-        }
-        snprintf(g_pppdwd, sizeof(g_pppdwd), "password %s", pass);
-    } else {
-        snprintf(g_pppdwd, sizeof(g_pppdwd), "%s", " ");
-    }
+    setCredential(g_pppdwd, g_pppdwd_only, "password", pass, alsoBare);
 }
 
 void setApn(const char *apn) { snprintf(g_apn, sizeof(g_apn), "%s", apn != nullptr ? apn : "3gnet"); }

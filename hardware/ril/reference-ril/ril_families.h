@@ -9,6 +9,7 @@
 #include <stddef.h>
 
 #include "ril_interface.h"
+#include "ril_thread_annotations.h"
 
 #define RIL_FAMILY_CDMA 0
 #define RIL_FAMILY_WCDMA 1
@@ -103,9 +104,9 @@ typedef struct RilFamily {
     int id;                     /* RIL_FAMILY_CDMA, _WCDMA, _LTE */
     const char *source;         /* the file name the guard token carries */
     const struct RIL_Env **env; /* the family's RIL_Env slot */
-    RIL_RadioState *state;
-    int *channelClosed;
-    pthread_mutex_t *stateMutex; /* guards state and channelClosed */
+    RIL_RadioState *state RIL_PT_GUARDED_BY(*stateMutex);
+    int *channelClosed RIL_PT_GUARDED_BY(*stateMutex);
+    ril_mutex_t *stateMutex; /* guards state and channelClosed */
     pthread_cond_t *stateCond;   /* broadcast on a state change or a close */
     const char *(*stateName)(RIL_RadioState s);
     /* admission rule of onRequest */
@@ -157,6 +158,11 @@ int ril_query_radio_on(int untilAnswered, int logResult);
 /* the family's radio state and channel-closed flag, read under the state lock */
 RIL_RadioState ril_family_state(const RilFamily *f);
 int ril_family_channel_closed(const RilFamily *f);
+/* the radio functions' currentState (logged: "W: >> get curretn State:%d") */
+RIL_RadioState ril_family_current_state(const RilFamily *f, int logged);
+/* the radio functions' getVersion: "EVDO&WCDMA  <build date and time><suffix>"
+ * in buf, which is returned */
+const char *ril_family_version(char *buf, size_t len, const char *suffix);
 
 /* ---- steps owned by the SIM and initialization areas ---- */
 void onSIMReady_cdma(void);           /* CDMA SIM-ready steps, inside setRadioState */
@@ -255,6 +261,35 @@ int ril_open_and_configure(const RilFamily *f, int anyResult, int resetBeforeRet
 /* Up to attempts discovery scans 1 s apart, stopping at the first that found
  * a module (bit 0 or 2); returns 1 when found. */
 int ril_search_device(int attempts);
+
+/* The WCDMA and LTE main loop, one routine driven by the family's row. */
+typedef struct {
+    const RilFamily *family;
+    RIL_TimedCallback checker;           /* the family's data checker */
+    int (*simStatus)(void);              /* getSIMStatus, for the guard */
+    void (*onReaderClosed)(void);
+    void (*onTimeout)(void);
+    void (*onUnsolicited)(const char *s, const char *sms_pdu);
+    int anyDiscoveryResult;              /* see ril_open_and_configure */
+    int resetBeforeRetry;
+    RIL_TimedCallback initialize;        /* initializeCallback */
+    int coldDelaySec;                    /* cold open: 0 schedules at once */
+    /* hot open in flight mode */
+    void (*flyFirst)(void);              /* the family's first step, or NULL */
+    RIL_TimedCallback flyData;           /* activeflydata */
+    int flyDataDelaySec;
+    int flyClearsFlag;                   /* g_inflymode is cleared (WCDMA) */
+    /* hot open otherwise */
+    int guardOnHotOpen;                  /* renew the guard token first (WCDMA) */
+    int callStateOnEveryHotOpen;         /* 1001 before the state test (WCDMA),
+                                            else only with a ready SIM (LTE) */
+    RIL_TimedCallback smsFetch;          /* with a ready SIM */
+    int smsDelaySec;                     /* 0: at once */
+    /* before waiting for the close */
+    unsigned int *openTick;              /* the open time is stored here, or NULL */
+    int sleepWhenReadyMs;                /* sleep with a ready SIM */
+} RilMainLoopRow;
+void *ril_family_main_loop(const RilMainLoopRow *row);
 
 /* ---- guard preparation and event plug-in ---- */
 extern void *g_lib;

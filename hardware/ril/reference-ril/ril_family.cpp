@@ -2,7 +2,9 @@
 // environment calls, request admission and dispatch, the radio state, the
 // reaction to a lost channel, and the request tables.
 #include <pthread.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "at_link.h"
 #include "at_query.h"
@@ -118,28 +120,40 @@ void ril_family_on_request(const RilFamily *f, int request, void *data, size_t d
 }
 
 RIL_RadioState ril_family_state(const RilFamily *f) {
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     RIL_RadioState s = *f->state;
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
     return s;
 }
 
 int ril_family_channel_closed(const RilFamily *f) {
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     int closed = *f->channelClosed;
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
     return closed;
 }
 
+RIL_RadioState ril_family_current_state(const RilFamily *f, int logged) {
+    RIL_RadioState s = ril_family_state(f);
+    if (logged) RILDEBUG("W: >> get curretn State:%d", s);
+    return s;
+}
+
+const char *ril_family_version(char *buf, size_t len, const char *suffix) {
+    memset(buf, 0, len);
+    snprintf(buf, len, "EVDO&WCDMA  %s%s%s", __DATE__, __TIME__, suffix);
+    return buf;
+}
+
 void ril_family_set_channel_closed(const RilFamily *f, int closed) {
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     *f->channelClosed = closed;
     pthread_cond_broadcast(f->stateCond);
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
 }
 
 void ril_family_set_radio_state(const RilFamily *f, RIL_RadioState newState) {
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     RIL_RadioState oldState = *f->state;
     int closed = *f->channelClosed;
     if (closed > 0) newState = RADIO_STATE_UNAVAILABLE;
@@ -150,7 +164,7 @@ void ril_family_set_radio_state(const RilFamily *f, RIL_RadioState newState) {
     // decided here, under the lock: a state set by another thread meanwhile
     // is reported by that thread
     RIL_RadioState now = *f->state;
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
     if (now == oldState) return;
     f->reportStateChange(now);
 }
@@ -162,9 +176,9 @@ void ril_family_reader_closed(const RilFamily *f) {
     if (rule.searchBeforeClose) found = ril_search_device(g_inflymode ? rule.flyAttempts : rule.attempts);
     at_close();
     // the main loop wakes on the broadcast at the end, once the search is over
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     *f->channelClosed = 1;
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
     g_inhotstatus = 1;
     if (rule.lastOpen != nullptr) *rule.lastOpen = GetTickCount();
     if (!rule.searchBeforeClose) found = ril_search_device(g_inflymode ? rule.flyAttempts : rule.attempts);
@@ -184,15 +198,15 @@ void ril_family_reader_closed(const RilFamily *f) {
 }
 
 void ril_family_broadcast(const RilFamily *f) {
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     pthread_cond_broadcast(f->stateCond);
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
 }
 
 void ril_family_wait_for_close(const RilFamily *f) {
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     while (*f->channelClosed == 0) pthread_cond_wait(f->stateCond, f->stateMutex);
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
 }
 
 int ril_query_radio_on(int untilAnswered, int logResult) {

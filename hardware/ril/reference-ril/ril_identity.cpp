@@ -222,14 +222,28 @@ extern "C" void OnLTE_RIL_REQUEST_BASEBAND_VERSION(void *, size_t, RIL_Token t) 
 /* ------------------------------------------------------------------ */
 
 // Reads the first text of a single-line reply into out when longer than
-// minLen characters. False when the reply came but could not be parsed.
+// minLen characters, and publishes it as property when one is named. False
+// when the reply came but could not be parsed.
 static bool readIdentityField(const char *cmd, const char *prefix, char *out, size_t outlen,
-                              size_t minLen) {
+                              size_t minLen, const char *property = nullptr) {
     char text[128];
     int r = ril_query_text(cmd, prefix, text, sizeof(text));
     if (r == 0) return false;
-    if (r > 0 && strlen(text) > minLen) ril_copy_text(out, outlen, text);
+    if (r > 0 && strlen(text) > minLen) {
+        if (property != nullptr) setIdentityProperty(property, text);
+        ril_copy_text(out, outlen, text);
+    }
     return true;
+}
+
+// Completes DEVICE_IDENTITY with its four texts, then publishes the card's
+// number read by the family's command.
+static void answerIdentity(void (*complete)(RIL_Token, RIL_Errno, void *, size_t), RIL_Token t,
+                           char *(&answer)[4], const char *iccidCmd, const char *iccidPrefix) {
+    complete(t, RIL_E_SUCCESS, answer, sizeof(answer));
+    char iccid[PROPERTY_VALUE_MAX];
+    if (ril_query_text(iccidCmd, iccidPrefix, iccid, sizeof(iccid)) > 0)
+        setIdentityProperty("ril.kivo.iccid", iccid);
 }
 
 static void deviceIdentity(bool lte, void (*complete)(RIL_Token, RIL_Errno, void *, size_t),
@@ -253,11 +267,7 @@ static void deviceIdentity(bool lte, void (*complete)(RIL_Token, RIL_Errno, void
     ril_copy_text(esn, 50, g);
     ril_copy_text(meid, 50, m);
     char *answer[4] = {imei, imeisv, esn, meid};
-    complete(t, RIL_E_SUCCESS, answer, sizeof(answer));
-
-    char iccid[PROPERTY_VALUE_MAX];
-    if (ril_query_text("AT+ICCID?", "+ICCID:", iccid, sizeof(iccid)) > 0)
-        setIdentityProperty("ril.kivo.iccid", iccid);
+    answerIdentity(complete, t, answer, "AT+ICCID?", "+ICCID:");
 }
 
 extern "C" void OnWCDMA_RIL_REQUEST_DEVICE_IDENTITY(void *, size_t, RIL_Token t) {
@@ -275,29 +285,14 @@ extern "C" void OnCDMA_RIL_REQUEST_DEVICE_IDENTITY(void *, size_t, RIL_Token t) 
     char *esn = s_area;
     char *meid = s_area + 100;
     if (s_radio_state_cdma != RADIO_STATE_RUIM_READY) RILDEBUG("UIM car not ready!");
-    char text[100];
-    int r = ril_query_text("AT+GSN", "+GSN:", text, sizeof(text));
-    if (r == 0) {
+    if (!readIdentityField("AT+GSN", "+GSN:", esn, 100, 5) ||
+        !readIdentityField("AT^MEID", "^MEID:", meid, 100, 9, "ril.imei")) {
         RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
-    }
-    if (r > 0 && strlen(text) > 5) ril_copy_text(esn, 100, text);
-    r = ril_query_text("AT^MEID", "^MEID:", text, sizeof(text));
-    if (r == 0) {
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    if (r > 0 && strlen(text) > 9) {
-        setIdentityProperty("ril.imei", text);
-        ril_copy_text(meid, 100, text);
     }
     static char s_empty[1] = "";
     char *answer[4] = {s_empty, s_empty, esn, meid};
-    RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, answer, sizeof(answer));
-
-    char iccid[PROPERTY_VALUE_MAX];
-    if (ril_query_text("AT+UIMID", "+UIMID:", iccid, sizeof(iccid)) > 0)
-        setIdentityProperty("ril.kivo.iccid", iccid);
+    answerIdentity(RIL_onRequestComplete_cdma, t, answer, "AT+UIMID", "+UIMID:");
 }
 
 /* ------------------------------------------------------------------ */

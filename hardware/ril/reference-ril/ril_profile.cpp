@@ -12,14 +12,14 @@ namespace {
 // readsLac, ceregQuery, sysinfoWhenCdma, avoidsMode38, portsByProtocol,
 // dataRegReport, iccidPrefix, cdmaCardCommands, switchPicksWaitingCall,
 // shortDtmfCommand, voiceTypeOffAtCallEnd, radioCycleOnDialFailures,
-// dialPrepOnce, acksDirectSmsWithCnma
+// dialPrepOnce, acksDirectSmsWithCnma, lteQcCommands
 const RilModuleProfile kProfiles[] = {
-    {0, "unclassified", 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 1, 0, 0, 0, 0, 1},
-    {1, "6290 WCDMA", 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 0, 1, 1, 1, 0, 0},
-    {2, "CDMA", 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 0, 0, 0, 0, 0, 0},
-    {3, "LTE", 1, 0, 1, 0, 0, 1, 0, 0, 0, 1, "AT+CGREG=2", "+ICCID:", 0, 0, 0, 0, 0, 1, 0},
-    {4, "8909 LTE", 1, 0, 0, 1, 0, 1, 0, 1, 1, 0, "AT+CGREG=2", "ICCID:", 1, 0, 0, 0, 0, 0, 0},
-    {5, "ASR LTE", 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, "AT+CEREG=2", "+ICCID:", 0, 0, 0, 0, 0, 0, 0},
+    {0, "unclassified", 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 1, 0, 0, 0, 0, 1, 1},
+    {1, "6290 WCDMA", 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 0, 1, 1, 1, 0, 0, 1},
+    {2, "CDMA", 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, "AT+CGREG=2", "+ICCID:", 0, 0, 0, 0, 0, 0, 0, 1},
+    {3, "LTE", 1, 0, 1, 0, 0, 1, 0, 0, 0, 1, "AT+CGREG=2", "+ICCID:", 0, 0, 0, 0, 0, 1, 0, 1},
+    {4, "8909 LTE", 1, 0, 0, 1, 0, 1, 0, 1, 1, 0, "AT+CGREG=2", "ICCID:", 1, 0, 0, 0, 0, 0, 0, 0},
+    {5, "ASR LTE", 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, "AT+CEREG=2", "+ICCID:", 0, 0, 0, 0, 0, 0, 0, 1},
 };
 
 }  // namespace
@@ -61,6 +61,10 @@ void ril_profile_lte_data_reg_query(int modeG, const char **command, const char 
         *prefix = "+CGREG:";
     }
 }
+
+int ril_profile_lte_qc_delete(void) { return is_fddandevdo == 1 && ril_module_profile()->lteQcCommands ? 1 : 0; }
+
+int ril_profile_lte_qc_forms(void) { return ril_profile_lte_qc_delete() && s_is9X07 == 0 ? 1 : 0; }
 
 int ril_profile_lte_forces_mode38(void) {
     return !ril_module_profile()->lteAvoidsMode38 && s_is9X07 != 1 && s_is9615 == 0 && is_fddandevdo ? 1 : 0;

@@ -35,6 +35,7 @@ typedef struct {
     int radioCycleOnDialFailures; /* more than 3 failed dials cycle the radio (6290 kind) */
     int dialPrepOnce;           /* the dial preparation sends "AT^DATADOWN" once (LTE kind) */
     int acksDirectSmsWithCnma;  /* an accepted direct SMS is acknowledged with "AT+CNMA" (unclassified) */
+    int lteQcCommands;          /* the Qualcomm "$QC..." command forms exist (all but the 8909 kind) */
 } RilModuleProfile;
 
 /* The profile of the module discovery classified (g_moduletype). */
@@ -52,6 +53,12 @@ void ril_profile_lte_voice_reg_query(const char **command, const char **prefix);
 void ril_profile_lte_data_reg_query(int modeG, const char **command, const char **prefix);
 /* an LTE module of the 8909 kind carrying a CDMA card (is_cdma) */
 int ril_profile_cdma_card_commands(void);
+/* an FDD-and-EVDO card (is_fddandevdo 1) on a module with the "$QC..." forms:
+ * stored messages are deleted with "AT$QCMGD" */
+int ril_profile_lte_qc_delete(void);
+/* ... and not a 9X07: messages are read and listed with the "$QC..." forms,
+ * the registration is "AT+CCREG?" */
+int ril_profile_lte_qc_forms(void);
 /* the LTE SIM-ready steps force "AT^MODECONFIG=38" for this module */
 int ril_profile_lte_forces_mode38(void);
 

@@ -67,90 +67,103 @@ extern "C" void OnCDMA_RIL_REQUEST_RADIO_POWER(void *data, size_t datalen, RIL_T
     RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, nullptr, 0);
 }
 
-extern "C" void OnWCDMA_RIL_REQUEST_RADIO_POWER(void *data, size_t datalen, RIL_Token t) {
+// What differs in RADIO_POWER between the WCDMA and LTE families.
+struct PowerRow {
+    const RilFamily *family;
+    int *firstOff;
+    const char *source; // the guard token's file name
+    void (*setState)(RIL_RadioState s, int line);
+    int (*isRadioOn)(void);
+    void (*pollSim)(void *param);
+    void (*beforeOff)(void);  // after the guard, before "AT+CFUN=0"
+    void (*afterOff)(void);   // after "AT+CFUN=0", before the state goes off
+    void (*offDone)(void);    // after the off request is completed
+    bool onAfterPoll;         // the state goes on when the radio was already on
+    void (*powerOn)(void);    // the radio was off: switch it on
+};
+
+static void wcdmaBeforeOff() { s_datacall_wcdma.status = 0xFFFF; }
+static void wcdmaAfterOff() { s_pinentered = 0; }
+// the module drops off the bus for a while after CFUN=0
+static void wcdmaOffDone() { sleepMsec(6000); }
+static void wcdmaPowerOn() {
+    StopPPPD(" fly", 0);
+    SetGuradFlag(kPowerSourceWcdma, __LINE__);
+    G_userdisconnect = 1;
+    g_inhotstatus = 0;
+    at_send_command("AT+CFUN=1", nullptr);
+    setRadioState_wcdma(RADIO_STATE_ON, __LINE__);
+}
+
+static void lteAfterOff() { g_use_hasdataservice = 0; }
+static void lteOffDone() {
+    if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);
+}
+static void ltePowerOn() {
+    SetGuradFlag(kPowerSourceLte, __LINE__);
+    G_userdisconnect = 1;
+    g_inhotstatus = 0;
+    g_hasdatacard = 0;
+    at_send_command("AT+CFUN=1", nullptr);
+    sleepMsec(2000);
+    setRadioState_lte(RADIO_STATE_ON, __LINE__);
+    if (s_hasinit) {
+        RIL_onUnsolicitedResponse_lte(RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);
+        RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
+    }
+    g_inhotstatus = 1;
+    SetGuradFlag(kPowerSourceLte, __LINE__);
+    G_userdisconnect = 1;
+}
+
+static const PowerRow kPowerWcdma = {&g_family_wcdma, &s_firstoff_wcdma, kPowerSourceWcdma, setRadioState_wcdma,
+                                     isRadioOn_wcdma, pollSIMState_wcdma, wcdmaBeforeOff, wcdmaAfterOff,
+                                     wcdmaOffDone, true, wcdmaPowerOn};
+static const PowerRow kPowerLte = {&g_family_lte, &s_firstoff_lte, kPowerSourceLte, setRadioState_lte,
+                                   isRadioOn_lte, pollSIMState_lte, nullptr, lteAfterOff,
+                                   lteOffDone, false, ltePowerOn};
+
+static void radioPower(const PowerRow &r, void *data, size_t datalen, RIL_Token t) {
     int onOff = -1;
     if (!powerValue(data, datalen, &onOff) || onOff < 0) {
-        RIL_onRequestComplete_wcdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        ril_family_complete(r.family, t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
     RILDEBUG("RADIO_POWER %d", onOff);
     if (onOff == 0) {
-        if (s_firstoff_wcdma) {
-            s_firstoff_wcdma = 0;
-            RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, nullptr, 0);
+        if (*r.firstOff) {
+            *r.firstOff = 0;
+            ril_family_complete(r.family, t, RIL_E_SUCCESS, nullptr, 0);
             property_set("ril.kivo.value", "1");
             return;
         }
         G_userdisconnect = 1;
         StopPPPD("flymode", 0);
-        SetGuradFlag(kPowerSourceWcdma, __LINE__);
-        s_datacall_wcdma.status = 0xFFFF;
+        SetGuradFlag(r.source, __LINE__);
+        if (r.beforeOff != nullptr) r.beforeOff();
         g_inprocess = 0;
         at_send_command("AT+CFUN=0", nullptr);
-        s_pinentered = 0;
-        setRadioState_wcdma(RADIO_STATE_OFF, __LINE__);
-        RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, nullptr, 0);
-        // the module drops off the bus for a while after CFUN=0
-        sleepMsec(6000);
+        r.afterOff();
+        r.setState(RADIO_STATE_OFF, __LINE__);
+        ril_family_complete(r.family, t, RIL_E_SUCCESS, nullptr, 0);
+        r.offDone();
         return;
     }
-    if (isRadioOn_wcdma() == 1) {
-        pollSIMState_wcdma(nullptr);
+    if (r.isRadioOn() == 1) {
+        r.pollSim(nullptr);
+        if (r.onAfterPoll) r.setState(RADIO_STATE_ON, __LINE__);
     } else {
-        StopPPPD(" fly", 0);
-        SetGuradFlag(kPowerSourceWcdma, __LINE__);
-        G_userdisconnect = 1;
-        g_inhotstatus = 0;
-        at_send_command("AT+CFUN=1", nullptr);
+        r.powerOn();
     }
-    setRadioState_wcdma(RADIO_STATE_ON, __LINE__);
-    RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, nullptr, 0);
+    ril_family_complete(r.family, t, RIL_E_SUCCESS, nullptr, 0);
+}
+
+extern "C" void OnWCDMA_RIL_REQUEST_RADIO_POWER(void *data, size_t datalen, RIL_Token t) {
+    radioPower(kPowerWcdma, data, datalen, t);
 }
 
 extern "C" void OnLTE_RIL_REQUEST_RADIO_POWER(void *data, size_t datalen, RIL_Token t) {
-    int onOff = -1;
-    if (!powerValue(data, datalen, &onOff) || onOff < 0) {
-        RIL_onRequestComplete_lte(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    RILDEBUG("RADIO_POWER %d", onOff);
-    if (onOff == 0) {
-        if (s_firstoff_lte) {
-            s_firstoff_lte = 0;
-            RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, nullptr, 0);
-            property_set("ril.kivo.value", "1");
-            return;
-        }
-        G_userdisconnect = 1;
-        StopPPPD("flymode", 0);
-        SetGuradFlag(kPowerSourceLte, __LINE__);
-        g_inprocess = 0;
-        at_send_command("AT+CFUN=0", nullptr);
-        g_use_hasdataservice = 0;
-        setRadioState_lte(RADIO_STATE_OFF, __LINE__);
-        RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, nullptr, 0);
-        if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);
-        return;
-    }
-    if (isRadioOn_lte() == 1) {
-        pollSIMState_lte(nullptr);
-    } else {
-        SetGuradFlag(kPowerSourceLte, __LINE__);
-        G_userdisconnect = 1;
-        g_inhotstatus = 0;
-        g_hasdatacard = 0;
-        at_send_command("AT+CFUN=1", nullptr);
-        sleepMsec(2000);
-        setRadioState_lte(RADIO_STATE_ON, __LINE__);
-        if (s_hasinit) {
-            RIL_onUnsolicitedResponse_lte(RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);
-            RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
-        }
-        g_inhotstatus = 1;
-        SetGuradFlag(kPowerSourceLte, __LINE__);
-        G_userdisconnect = 1;
-    }
-    RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, nullptr, 0);
+    radioPower(kPowerLte, data, datalen, t);
 }
 
 /* ------------------------------------------------------------------ */

@@ -401,6 +401,16 @@ extern "C" void OnLTE_RIL_REQUEST_VOICE_REGISTRATION_STATE(void * /*data*/, size
     RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, &s_voicereg_lte, sizeof(s_voicereg_lte));
 }
 
+// The LTE data registration query of the module's profile: the reply line
+// past its first number (stored in *first), or NULL when there is none.
+static char *lteDataRegFirst(AtQuery *reply, int *first) {
+    const char *cmd = nullptr, *prefix = nullptr;
+    ril_profile_lte_data_reg_query(is_mode_g, &cmd, &prefix);
+    char *p = at_query_single(reply, cmd, prefix);
+    if (p == nullptr || at_tok_start(&p) < 0 || at_tok_nextint(&p, first) < 0) return nullptr;
+    return p;
+}
+
 extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_t /*datalen*/,
                                                           RIL_Token t) {
     memset(&s_datareg_lte, 0xFF, sizeof(s_datareg_lte));
@@ -411,12 +421,9 @@ extern "C" void OnLTE_RIL_REQUEST_DATA_REGISTRATION_STATE(void * /*data*/, size_
         return;
     }
     AtQuery reply = AT_QUERY_INIT;
-    const char *cmd = nullptr, *prefix = nullptr;
-    ril_profile_lte_data_reg_query(is_mode_g, &cmd, &prefix);
-    char *line = at_query_single(&reply, cmd, prefix);
-    char *p = line;
     int first = 0;
-    if (line == nullptr || at_tok_start(&p) < 0 || at_tok_nextint(&p, &first) < 0) {
+    char *p = lteDataRegFirst(&reply, &first);
+    if (p == nullptr) {
         at_query_free(&reply);
         RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, &s_datareg_lte, sizeof(s_datareg_lte));
         return;
@@ -499,18 +506,10 @@ extern "C" void onRegChanged(void * /*param*/) {
 
 extern "C" void getservicestatus(void) {
     AtQuery reply = AT_QUERY_INIT;
-    const char *cmd = nullptr, *prefix = nullptr;
-    ril_profile_lte_data_reg_query(is_mode_g, &cmd, &prefix);
-    char *line = at_query_single(&reply, cmd, prefix);
-    char *p = line;
     int state = 0;
-    if (line != nullptr && at_tok_start(&p) >= 0) {
-        int v = 0;
-        if (at_tok_nextint(&p, &v) >= 0) {
-            state = v;
-            if (at_tok_nextint(&p, &v) >= 0) state = v;
-        }
-    }
+    char *p = lteDataRegFirst(&reply, &state);
+    int v = 0;
+    if (p != nullptr && at_tok_nextint(&p, &v) >= 0) state = v;
     at_query_free(&reply);
     g_use_hasdataservice = (state == 1 || state == 5) ? 1 : 0;
     RILDEBUG("getservicestatus: state %d, data service %d", state, g_use_hasdataservice);

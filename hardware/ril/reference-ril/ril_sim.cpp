@@ -89,15 +89,21 @@ static int cpinText(const char *token, const char *pinText, const char *pukText,
     return unknown;
 }
 
+// CDMA and WCDMA: the status of a "+CPIN?" that gave no card text ("+CME
+// ERROR: 10" reads as an absent card while the radio is on), or -1 when it
+// gave one.
+static int cpinUnread(const CpinAnswer &a, int (*radioOn)(void)) {
+    if (!a.answered) return SIM_NOT_READY;
+    if (!a.success) return a.cme == 10 && radioOn() > 0 ? SIM_ABSENT : SIM_NOT_READY;
+    if (!a.parsed) return SIM_NOT_READY;
+    return -1;
+}
+
 extern "C" int getSIMStatus_cdma(void) {
     CpinAnswer a;
     queryCpin(&a);
-    if (!a.answered) return SIM_NOT_READY;
-    if (!a.success) {
-        if (a.cme == 10) return isRadioOn_cdma() > 0 ? SIM_ABSENT : SIM_NOT_READY;
-        return SIM_NOT_READY;
-    }
-    if (!a.parsed) return SIM_NOT_READY;
+    int unread = cpinUnread(a, isRadioOn_cdma);
+    if (unread >= 0) return unread;
     return cpinText(a.token, "UIM PIN", "UIM PUK", SIM_ABSENT);
 }
 
@@ -105,12 +111,8 @@ extern "C" int getSIMStatus_wcdma(void) {
     if (s_pinentered) return SIM_READY;
     CpinAnswer a;
     queryCpin(&a);
-    if (!a.answered) return SIM_NOT_READY;
-    if (!a.success) {
-        if (a.cme == 10) return isRadioOn_wcdma() > 0 ? SIM_ABSENT : SIM_NOT_READY;
-        return SIM_NOT_READY;
-    }
-    if (!a.parsed) return SIM_NOT_READY;
+    int unread = cpinUnread(a, isRadioOn_wcdma);
+    if (unread >= 0) return unread;
     int status = cpinText(a.token, "SIM PIN", "SIM PUK", SIM_ABSENT);
     // every query that finds the card ready moves the WCDMA state on
     if (status == SIM_READY) setRadioState_wcdma(RADIO_STATE_SIM_READY, __LINE__);
@@ -159,51 +161,54 @@ static RIL_CardStatus_v6 *newCardStatus(int s, const RIL_AppStatus *rows, size_t
     return cs;
 }
 
-extern "C" void OnCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) {
-    int s = getSIMStatus_cdma();
-    RIL_CardStatus_v6 *cs = newCardStatus(s, s_appstatus_cdma, 12, true, RIL_CARD_MAX_APPS);
+// What differs in GET_SIM_STATUS from one family to the next.
+struct SimStatusRow {
+    const RilFamily *family;
+    int (*status)(void);
+    const RIL_AppStatus *apps;
+    size_t napps;
+    bool withRuim;
+    int otherIndex;      // the CDMA and IMS indexes of a card without them
+    bool cdmaCard;       // two applications, the CDMA subscription and the radio state after it
+    bool voiceAfterward; // LTE: the voice network state is announced once initialized
+};
+
+static const SimStatusRow kSimStatusCdma = {&g_family_cdma, getSIMStatus_cdma, s_appstatus_cdma, 12,
+                                            true, RIL_CARD_MAX_APPS, true, false};
+// the RUIM row is filled into entry 1 though only one application is counted
+static const SimStatusRow kSimStatusWcdma = {&g_family_wcdma, getSIMStatus_wcdma, s_appstatus_wcdma, 12,
+                                             true, -1, false, false};
+static const SimStatusRow kSimStatusLte = {&g_family_lte, getSIMStatus_lte, s_appstatus_lte, 6,
+                                           false, -1, false, true};
+
+static void getSimStatus(const SimStatusRow &r, RIL_Token t) {
+    int s = r.status();
+    RIL_CardStatus_v6 *cs = newCardStatus(s, r.apps, r.napps, r.withRuim, r.otherIndex);
     if (cs == nullptr) {
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        ril_family_complete(r.family, t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
-    if (s != SIM_ABSENT) {
-        cs->num_applications = 2;
-        cs->cdma_subscription_app_index = 1;
+    if (r.cdmaCard) {
+        if (s != SIM_ABSENT) {
+            cs->num_applications = 2;
+            cs->cdma_subscription_app_index = 1;
+        }
+        cs->universal_pin_state = s == SIM_PIN ? RIL_PINSTATE_ENABLED_VERIFIED : RIL_PINSTATE_UNKNOWN;
+        int *param = (int *)malloc(sizeof(int));
+        if (param != nullptr) {
+            *param = s;
+            ril_family_timed(r.family, setRadioAfterGetCardStatus, param, nullptr);
+        }
     }
-    cs->universal_pin_state = s == SIM_PIN ? RIL_PINSTATE_ENABLED_VERIFIED : RIL_PINSTATE_UNKNOWN;
-    int *param = (int *)malloc(sizeof(int));
-    if (param != nullptr) {
-        *param = s;
-        RIL_requestTimedCallback_cdma(setRadioAfterGetCardStatus, param, nullptr);
-    }
-    RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, cs, sizeof(*cs));
+    ril_family_complete(r.family, t, RIL_E_SUCCESS, cs, sizeof(*cs));
     free(cs);
+    if (r.voiceAfterward && s_hasinit)
+        ril_family_unsolicited(r.family, RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
 }
 
-extern "C" void OnWCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) {
-    int s = getSIMStatus_wcdma();
-    // the RUIM row is filled into entry 1 though only one application is counted
-    RIL_CardStatus_v6 *cs = newCardStatus(s, s_appstatus_wcdma, 12, true, -1);
-    if (cs == nullptr) {
-        RIL_onRequestComplete_wcdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    RIL_onRequestComplete_wcdma(t, RIL_E_SUCCESS, cs, sizeof(*cs));
-    free(cs);
-}
-
-extern "C" void OnLTE_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) {
-    int s = getSIMStatus_lte();
-    RIL_CardStatus_v6 *cs = newCardStatus(s, s_appstatus_lte, 6, false, -1);
-    if (cs == nullptr) {
-        RIL_onRequestComplete_lte(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
-        return;
-    }
-    RIL_onRequestComplete_lte(t, RIL_E_SUCCESS, cs, sizeof(*cs));
-    free(cs);
-    if (s_hasinit)
-        RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
-}
+extern "C" void OnCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) { getSimStatus(kSimStatusCdma, t); }
+extern "C" void OnWCDMA_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) { getSimStatus(kSimStatusWcdma, t); }
+extern "C" void OnLTE_RIL_REQUEST_GET_SIM_STATUS(void *, size_t, RIL_Token t) { getSimStatus(kSimStatusLte, t); }
 
 extern "C" void setRadioAfterGetCardStatus(void *param) {
     int *status = (int *)param;
@@ -248,54 +253,57 @@ extern "C" void pollSIMState_cdma(void *) {
     }
 }
 
-extern "C" void pollSIMState_wcdma(void *) {
-    if (s_pollbusy_wcdma) return;
-    s_pollbusy_wcdma = 1;
-    if (s_firstpoll_wcdma) {
-        s_firstpoll_wcdma = 0;
+namespace {
+
+// What the WCDMA and LTE SIM polls differ in.
+struct SimPollRow {
+    int *busy;
+    int *first;  // the very first poll only defers itself by 10 s
+    RIL_TimedCallback self;
+    void (*timed)(RIL_TimedCallback, void *, const struct timeval *);
+    int (*status)(void);
+    void (*setState)(RIL_RadioState, int);
+    void (*ready)(void);
+    bool logNotReady;
+    struct timeval again;  // next poll while the card is not ready
+};
+
+void pollSimState(const SimPollRow &r) {
+    if (*r.busy) return;
+    *r.busy = 1;
+    if (*r.first) {
+        *r.first = 0;
         struct timeval later = {10, 0};
-        RIL_requestTimedCallback_wcdma(pollSIMState_wcdma, nullptr, &later);
-        s_pollbusy_wcdma = 0;
+        r.timed(r.self, nullptr, &later);
+        *r.busy = 0;
         return;
     }
-    int s = getSIMStatus_wcdma();
+    int s = r.status();
     if (s == SIM_NOT_READY) {
-        setRadioState_wcdma(RADIO_STATE_SIM_NOT_READY, __LINE__);
-        struct timeval again = {1, 500};
-        RIL_requestTimedCallback_wcdma(pollSIMState_wcdma, nullptr, &again);
+        if (r.logNotReady) RILDEBUG("Here SIM not ready");
+        r.setState(RADIO_STATE_SIM_NOT_READY, __LINE__);
+        struct timeval again = r.again;
+        r.timed(r.self, nullptr, &again);
     } else if (s == SIM_READY) {
-        onSIMReady_wcdma();
+        r.ready();
     } else {
         RILDEBUG("SIM ABSENT or LOCKED");
-        setRadioState_wcdma(RADIO_STATE_SIM_LOCKED_OR_ABSENT, __LINE__);
+        r.setState(RADIO_STATE_SIM_LOCKED_OR_ABSENT, __LINE__);
     }
-    s_pollbusy_wcdma = 0;
+    *r.busy = 0;
 }
 
-extern "C" void pollSIMState_lte(void *) {
-    if (s_pollbusy_lte) return;
-    s_pollbusy_lte = 1;
-    if (s_firstpoll_lte) {
-        s_firstpoll_lte = 0;
-        struct timeval later = {10, 0};
-        RIL_requestTimedCallback_lte(pollSIMState_lte, nullptr, &later);
-        s_pollbusy_lte = 0;
-        return;
-    }
-    int s = getSIMStatus_lte();
-    if (s == SIM_NOT_READY) {
-        RILDEBUG("Here SIM not ready");
-        setRadioState_lte(RADIO_STATE_SIM_NOT_READY, __LINE__);
-        struct timeval again = {1, 0};
-        RIL_requestTimedCallback_lte(pollSIMState_lte, nullptr, &again);
-    } else if (s == SIM_READY) {
-        onSIMReady_lte();
-    } else {
-        RILDEBUG("SIM ABSENT or LOCKED");
-        setRadioState_lte(RADIO_STATE_SIM_LOCKED_OR_ABSENT, __LINE__);
-    }
-    s_pollbusy_lte = 0;
-}
+const SimPollRow kPollWcdma = {&s_pollbusy_wcdma, &s_firstpoll_wcdma, pollSIMState_wcdma,
+                               RIL_requestTimedCallback_wcdma, getSIMStatus_wcdma, setRadioState_wcdma,
+                               onSIMReady_wcdma, false, {1, 500}};
+const SimPollRow kPollLte = {&s_pollbusy_lte, &s_firstpoll_lte, pollSIMState_lte,
+                             RIL_requestTimedCallback_lte, getSIMStatus_lte, setRadioState_lte,
+                             onSIMReady_lte, true, {1, 0}};
+
+}  // namespace
+
+extern "C" void pollSIMState_wcdma(void *) { pollSimState(kPollWcdma); }
+extern "C" void pollSIMState_lte(void *) { pollSimState(kPollLte); }
 
 /* ------------------------------------------------------------------ */
 /* Remaining attempts                                                    */
@@ -304,36 +312,26 @@ extern "C" void pollSIMState_lte(void *) {
 extern "C" void RequestPinTimes_cdma(int *count) {
     if (count == nullptr) return;
     *count = 0;
-    AtReply *p_response = nullptr;
-    int err = at_send_command_singleline("AT^CPIN?", "^CPIN:", &p_response);
-    if (err == 0 && p_response != nullptr && p_response->success &&
-        p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        char *code = nullptr;
-        int n = 0;
-        if (at_tok_start(&line) >= 0 && at_tok_nextstr(&line, &code) >= 0 &&
-            at_tok_nextint(&line, &n) >= 0)
-            *count = n;
-    }
-    at_response_free(p_response);
+    AtQuery q = AT_QUERY_INIT;
+    char *code = nullptr;
+    int n = 0;
+    if (at_query_single(&q, "AT^CPIN?", "^CPIN:") != nullptr && at_query_start(&q) >= 0 &&
+        at_query_next_str(&q, &code) >= 0 && at_query_next_int(&q, &n) >= 0)
+        *count = n;
+    at_query_free(&q);
 }
 
 static void requestPinTimesCpinal(int *count) {
     if (count == nullptr) return;
     *count = 0;
-    AtReply *p_response = nullptr;
-    int err = at_send_command_singleline("AT+CPINAL", "+CPINAL:", &p_response);
-    if (err == 0 && p_response != nullptr && p_response->success &&
-        p_response->p_intermediates != nullptr) {
-        char *line = p_response->p_intermediates->line;
-        int values[4] = {0, 0, 0, 0};
-        int read = 0;
-        if (at_tok_start(&line) >= 0) {
-            while (read < 4 && at_tok_nextint(&line, &values[read]) >= 0) read++;
-        }
-        if (read > 0) *count = values[0];
+    AtQuery q = AT_QUERY_INIT;
+    int values[4] = {0, 0, 0, 0};
+    int read = 0;
+    if (at_query_single(&q, "AT+CPINAL", "+CPINAL:") != nullptr && at_query_start(&q) >= 0) {
+        while (read < 4 && at_query_next_int(&q, &values[read]) >= 0) read++;
     }
-    at_response_free(p_response);
+    if (read > 0) *count = values[0];
+    at_query_free(&q);
 }
 
 extern "C" void RequestPinTimes_wcdma(int *count) { requestPinTimesCpinal(count); }
@@ -467,25 +465,13 @@ extern "C" void OnLTE_RIL_REQUEST_ENTER_SIM_PIN(void *data, size_t datalen, RIL_
     RIL_requestTimedCallback_lte(pollSIMState_lte, nullptr, nullptr);
 }
 
-extern "C" void OnCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *data, size_t datalen, RIL_Token t) {
-    enterPuk(kCdma, data, datalen, t);
-}
-extern "C" void OnWCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *data, size_t datalen, RIL_Token t) {
-    enterPuk(kWcdma, data, datalen, t);
-}
-extern "C" void OnLTE_RIL_REQUEST_ENTER_SIM_PUK(void *data, size_t datalen, RIL_Token t) {
-    enterPuk(kLte, data, datalen, t);
-}
+extern "C" void OnCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *d, size_t l, RIL_Token t) { enterPuk(kCdma, d, l, t); }
+extern "C" void OnWCDMA_RIL_REQUEST_ENTER_SIM_PUK(void *d, size_t l, RIL_Token t) { enterPuk(kWcdma, d, l, t); }
+extern "C" void OnLTE_RIL_REQUEST_ENTER_SIM_PUK(void *d, size_t l, RIL_Token t) { enterPuk(kLte, d, l, t); }
 
-extern "C" void OnCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *data, size_t datalen, RIL_Token t) {
-    changePin(kCdma, false, data, datalen, t);
-}
-extern "C" void OnWCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *data, size_t datalen, RIL_Token t) {
-    changePin(kWcdma, true, data, datalen, t);
-}
-extern "C" void OnLTE_RIL_REQUEST_CHANGE_SIM_PIN(void *data, size_t datalen, RIL_Token t) {
-    changePin(kLte, true, data, datalen, t);
-}
+extern "C" void OnCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *d, size_t l, RIL_Token t) { changePin(kCdma, false, d, l, t); }
+extern "C" void OnWCDMA_RIL_REQUEST_CHANGE_SIM_PIN(void *d, size_t l, RIL_Token t) { changePin(kWcdma, true, d, l, t); }
+extern "C" void OnLTE_RIL_REQUEST_CHANGE_SIM_PIN(void *d, size_t l, RIL_Token t) { changePin(kLte, true, d, l, t); }
 
 /* ------------------------------------------------------------------ */
 /* Card removed or exchanged                                             */
@@ -518,26 +504,23 @@ extern "C" void OnSimCardRemove_lte(void *) {
     simCardRemove(kSimSourceLte, RIL_onUnsolicitedResponse_lte, &s_signal_lte);
 }
 
-extern "C" void onSimCardChange_wcdma(void *) {
-    SetGuradFlag(kSimSourceWcdma, __LINE__);
+// a new card: the radio state is walked again by a restarted process
+static void simCardChange(const char *source, void (*setState)(RIL_RadioState, int),
+                          void (*unsol)(int, const void *, size_t)) {
+    SetGuradFlag(source, __LINE__);
     G_userdisconnect = 1;
     g_inhotstatus = 0;
     g_inflymode = 1;
-    setRadioState_wcdma(RADIO_STATE_SIM_NOT_READY, __LINE__);
+    setState(RADIO_STATE_SIM_NOT_READY, __LINE__);
     sleepMsec(8000);
-    if (s_hasinit)
-        RIL_onUnsolicitedResponse_wcdma(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
+    if (s_hasinit) unsol(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
     endForRestart();
 }
 
+extern "C" void onSimCardChange_wcdma(void *) {
+    simCardChange(kSimSourceWcdma, setRadioState_wcdma, RIL_onUnsolicitedResponse_wcdma);
+}
+
 extern "C" void onSimCardChange_lte(void *) {
-    SetGuradFlag(kSimSourceLte, __LINE__);
-    G_userdisconnect = 1;
-    g_inhotstatus = 0;
-    g_inflymode = 1;
-    setRadioState_lte(RADIO_STATE_SIM_NOT_READY, __LINE__);
-    sleepMsec(8000);
-    if (s_hasinit)
-        RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_SIM_STATUS_CHANGED, nullptr, 0);
-    endForRestart();
+    simCardChange(kSimSourceLte, setRadioState_lte, RIL_onUnsolicitedResponse_lte);
 }

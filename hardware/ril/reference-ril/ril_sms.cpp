@@ -34,7 +34,7 @@ bool isHexDigit(char c) {
 }
 
 // LTE modules in Qualcomm command mode use the "$QC" forms
-bool lteQcForms(void) { return is_fddandevdo == 1 && g_moduletype != 4 && s_is9X07 == 0; }
+bool lteQcForms(void) { return ril_profile_lte_qc_forms() != 0; }
 
 void fail(Complete complete, RIL_Token t) { complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0); }
 
@@ -245,7 +245,7 @@ void OnWCDMA_RIL_REQUEST_DELETE_SMS_ON_SIM(void *data, size_t datalen, RIL_Token
     deleteIndex(RIL_onRequestComplete_wcdma, "AT+CMGD=%d", data, datalen, t);
 }
 void OnLTE_RIL_REQUEST_DELETE_SMS_ON_SIM(void *data, size_t datalen, RIL_Token t) {
-    bool qc = is_fddandevdo == 1 && g_moduletype != 4;
+    bool qc = ril_profile_lte_qc_delete();
     deleteIndex(RIL_onRequestComplete_lte, qc ? "AT$QCMGD=%d" : "AT+CMGD=%d", data, datalen, t);
 }
 void OnCDMA_RIL_REQUEST_DELETE_SMS_ON_SIM(void *data, size_t datalen, RIL_Token t) {

@@ -277,7 +277,7 @@ const StoreForms kQcForms = {"AT$QCMGR=%d", "^HCMGR:", "AT$QCMGD=%d", "AT$QCMGL=
                              "^HCMGL:", 1};
 
 const StoreForms &lteStoreForms(void) {
-    return (is_fddandevdo == 1 && g_moduletype != 4 && s_is9X07 == 0) ? kQcForms : kPlainForms;
+    return ril_profile_lte_qc_forms() ? kQcForms : kPlainForms;
 }
 
 void deleteStored(const char *format, int index) {
@@ -590,7 +590,7 @@ void OnWCDMA_RIL_REQUEST_SMS_ACKNOWLEDGE(void *data, size_t datalen, RIL_Token t
 void OnLTE_RIL_REQUEST_SMS_ACKNOWLEDGE(void *data, size_t datalen, RIL_Token t) {
     // module type 0 acknowledges a direct message with "AT+CNMA"; the others
     // do not, and delete stored ones with their own command
-    bool qc = is_fddandevdo == 1 && g_moduletype != 4;
+    bool qc = ril_profile_lte_qc_delete();
     acknowledge(s_smslist_lte, ril_module_profile()->acksDirectSmsWithCnma != 0, qc ? "AT$QCMGD=%d" : "AT+CMGD=%d", data, datalen,
                 RIL_onRequestComplete_lte, t);
 }
