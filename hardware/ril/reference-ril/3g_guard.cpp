@@ -55,20 +55,27 @@ RIL_Data_Call_Response_v11 g_datacall_response;
 
 static pthread_mutex_t s_checkstart_lock = PTHREAD_MUTEX_INITIALIZER;
 
-// Renews the guard token: any checker chain started before becomes stale.
+// The guard token is a counter: each renewal makes every checker chain
+// started before it stale. A chain carries its token by value, so at most
+// one chain per family is ever live. 0 is never a token.
+static unsigned int renewGuardToken(void) {
+    unsigned int t = __atomic_add_fetch(&g_new_netguard, 1u, __ATOMIC_SEQ_CST);
+    if (t == 0) t = __atomic_add_fetch(&g_new_netguard, 1u, __ATOMIC_SEQ_CST);
+    return t;
+}
+
 extern "C" int SetGuradFlag(const char *caller, int line) {
-    g_new_netguard = GetTickCount();
+    renewGuardToken();
     RILDEBUG("SetGuradFlag: %s, %d", caller ? caller : "", line);
     return 0;
 }
 
 extern "C" int StartCheckDataCheck(RIL_TimedCallback checker, const struct timeval *delay) {
     pthread_mutex_lock(&s_checkstart_lock);
-    unsigned int tick = GetTickCount();
-    g_new_netguard = tick;
-    s_guardslot = tick;
+    unsigned int token = renewGuardToken();
+    s_guardslot = token;
     RIL_TimedCallbackHook schedule = g_timecallback;
-    if (schedule != nullptr && checker != nullptr) schedule(checker, &s_guardslot, delay);
+    if (schedule != nullptr && checker != nullptr) schedule(checker, (void *)(uintptr_t)token, delay);
     pthread_mutex_unlock(&s_checkstart_lock);
     return 0;
 }
@@ -445,6 +452,7 @@ extern "C" int ResumeNetWork(void) {
     // the count of address-less resumes runs across resumes: it starts with
     // each set-up and ends with an address
     GetPPPServiceName();
+    s_localip[0] = '\0';
     char *addr = nullptr;
     if (G_incall || G_userdisconnect) {
         RILDEBUG("go error%s %d", "ResumeNetWork", __LINE__);

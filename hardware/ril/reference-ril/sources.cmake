@@ -9,6 +9,7 @@ set(RIL_LIBRARY_SOURCES
   at_service.cpp
   download.cpp
   icmp_probe.cpp
+  link_checks.cpp
   module_control.cpp
   nv_download.cpp
   placeholders.cpp

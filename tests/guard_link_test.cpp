@@ -1,0 +1,222 @@
+// The link checks in-process against counter files under a temporary root:
+// 64-bit counters and unsigned differences, unreadable counters, the
+// interface walk, the socket probes' preconditions, and the guard token
+// that keeps at most one checker chain alive.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <cutils/properties.h>
+
+#include "ril_data.h"
+#include "ril_families.h"
+#include "ril_network.h"
+#include "temp_root.h"
+#include "usb_discovery.h"
+
+namespace {
+
+struct Scheduled {
+    RIL_TimedCallback cb;
+    void *param;
+    long sec;
+    long usec;
+};
+std::vector<Scheduled> g_scheduled;
+
+void *recordTimed(RIL_TimedCallback cb, void *param, const struct timeval *tv) {
+    g_scheduled.push_back({cb, param, (long)tv->tv_sec, (long)tv->tv_usec});
+    return nullptr;
+}
+
+class LinkChecks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("RIL_SYSROOT", root.at("/sysroot").c_str(), 1);
+        setenv("RIL_PROPERTY_DIR", root.at("/props").c_str(), 1);
+        riltest::makeDirs(root.at("/props"));
+        riltest::makeDirs(root.at("/sysroot/system/bin"));
+        g_scheduled.clear();
+        savedHook = g_timecallback;
+        g_timecallback = recordTimed;
+        g_use_rndis = 0;
+        g_total_rxpackets = g_totlal_txpackets = 0;
+    }
+    void TearDown() override {
+        g_timecallback = savedHook;
+        G_userdisconnect = 1;
+        G_incall = 0;
+        g_pppdhandle = 1;
+    }
+    void counters(const std::string &ifname, const std::string &rx, const std::string &tx) {
+        root.writeFile("/sysroot/sys/class/net/" + ifname + "/statistics/rx_packets", rx + "\n");
+        root.writeFile("/sysroot/sys/class/net/" + ifname + "/statistics/tx_packets", tx + "\n");
+    }
+    riltest::TempRoot root;
+    RIL_TimedCallbackHook savedHook = nullptr;
+};
+
+TEST_F(LinkChecks, CountersAreReadAs64BitNumbers) {
+    counters("ppp0", "6000000000", "17");
+    EXPECT_EQ(ReadSysfsCounter("/sys/class/net/ppp0/statistics/rx_packets"), 6000000000LL);
+    EXPECT_EQ(ReadSysfsCounter("/sys/class/net/ppp0/statistics/tx_packets"), 17);
+    EXPECT_EQ(ReadSysfsCounter("/sys/class/net/ppp9/statistics/rx_packets"), -1);
+    EXPECT_EQ(ReadSysfsCounter(nullptr), -1);
+    root.writeFile("/sysroot/sys/class/net/ppp0/statistics/rx_packets", "garbage");
+    EXPECT_EQ(ReadSysfsCounter("/sys/class/net/ppp0/statistics/rx_packets"), 0);
+}
+
+// each row: the received count at the previous test and now, and whether
+// the link counts as silent
+struct FlowCase {
+    const char *before;
+    const char *now;
+    int silent;
+};
+
+TEST_F(LinkChecks, ReceivedCountGrowthAcrossTheIntBoundaries) {
+    const FlowCase cases[] = {
+        {"100", "100", 1},
+        {"100", "101", 0},
+        {"2147483647", "2147483648", 0},  // past 2^31
+        {"4294967295", "4294967296", 0},  // past 2^32
+        {"4294967296", "4294967296", 1},
+        {"6000000000", "6000000005", 0},
+    };
+    for (const FlowCase &c : cases) {
+        counters("ppp0", c.before, "1");
+        GetNetFlow();
+        counters("ppp0", c.now, "2");
+        EXPECT_EQ(GetNetFlow(), c.silent) << c.before << " -> " << c.now;
+        EXPECT_EQ(CheckDataFlow(), 0) << "the second read finds the same count: nothing received";
+    }
+}
+
+TEST_F(LinkChecks, NoInterfaceCountsAsNoTraffic) {
+    EXPECT_EQ(GetNetFlow(), 1);
+    EXPECT_EQ(g_total_rxpackets, -1);
+    counters("ppp0", "5", "5");
+    EXPECT_EQ(GetNetFlow(), 0) << "the interface came back";
+}
+
+TEST_F(LinkChecks, LteCountersFollowTheInterfaceKind) {
+    counters("ppp0", "10", "10");
+    counters("usb0", "50", "50");
+    g_use_rndis = 1;
+    GetLteNetFlow();
+    EXPECT_EQ(g_total_rxpackets, 50);
+    g_use_rndis = 0;
+    GetLteNetFlow();
+    EXPECT_EQ(g_total_rxpackets, 10);
+    int rx = 0, tx = 0;
+    GetLteRxTx(&rx, &tx);
+    EXPECT_EQ(rx, 50);
+    GetRxTx(&rx, nullptr);  // one output missing: nothing read
+    EXPECT_EQ(rx, 50);
+}
+
+TEST_F(LinkChecks, CheckNetLinkFindsLoopbackUpAndRunning) {
+    EXPECT_EQ(CheckNetLink("lo"), 1);
+    EXPECT_EQ(CheckNetLink("nosuchif0"), 0);
+    EXPECT_EQ(CheckNetLink(""), 0);
+    EXPECT_EQ(CheckNetLink(nullptr), 0);
+    EXPECT_EQ(CheckNetLink("lo;reboot"), 0);
+}
+
+TEST_F(LinkChecks, SocketProbesNeedARunningPppdAndAnAddress) {
+    g_pppdhandle = 1;  // pppd not running
+    property_set("net.ppp0.local-ip", "127.0.0.1");
+    EXPECT_EQ(UDPTestNetWork("127.0.0.1"), 0);
+    EXPECT_EQ(TestNetWork("127.0.0.1"), 0);
+    g_pppdhandle = 0;
+    property_set("net.ppp0.local-ip", "1.2.3");
+    EXPECT_EQ(UDPTestNetWork("127.0.0.1"), 0) << "address shorter than 6 characters";
+    property_set("net.ppp0.local-ip", "127.0.0.1");
+    EXPECT_EQ(UDPTestNetWork("127.0.0.1"), 1);
+    EXPECT_EQ(UDPTestNetWork("8.8.8.8"), 1) << "reported, but nothing leaves the machine";
+    EXPECT_EQ(UDPTestNetWork("1.2.3.4;reboot"), 1);
+}
+
+/* ---- the guard token ---- */
+
+TEST_F(LinkChecks, ANewChainMakesTheOldOneStale) {
+    G_userdisconnect = 0;
+    G_incall = 0;
+    g_pppdhandle = 0;  // pppd runs
+    counters("ppp0", "1", "1");
+    struct timeval tv = {2, 0};
+    StartCheckDataCheck(WCheckDataStatus, &tv);
+    StartCheckDataCheck(WCheckDataStatus, &tv);
+    ASSERT_EQ(g_scheduled.size(), 2u);
+    Scheduled first = g_scheduled[0], second = g_scheduled[1];
+    EXPECT_NE(first.param, second.param) << "each chain carries its own token";
+    g_scheduled.clear();
+    first.cb(first.param);
+    EXPECT_TRUE(g_scheduled.empty()) << "the older chain ends";
+    counters("ppp0", "2", "2");  // traffic: the live chain re-schedules
+    second.cb(second.param);
+    ASSERT_EQ(g_scheduled.size(), 1u);
+    EXPECT_EQ(g_scheduled[0].param, second.param);
+    EXPECT_EQ(g_scheduled[0].sec, 5);
+    EXPECT_EQ(g_scheduled[0].usec, 100);
+    SetGuradFlag("test", __LINE__);
+    g_scheduled.clear();
+    counters("ppp0", "3", "3");
+    second.cb(second.param);
+    EXPECT_TRUE(g_scheduled.empty()) << "a renewal ends every chain";
+}
+
+TEST_F(LinkChecks, TokensNeverCollideWithinOneTick) {
+    std::vector<unsigned int> seen;
+    struct timeval tv = {0, 0};
+    for (int i = 0; i < 50; i++) StartCheckDataCheck(LteCheckDataStatus, &tv);
+    for (const Scheduled &s : g_scheduled) seen.push_back((unsigned int)(uintptr_t)s.param);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+}
+
+TEST_F(LinkChecks, CheckersPauseForUserDisconnectAndCalls) {
+    const RIL_TimedCallback checkers[] = {CheckDataStatus, WCheckDataStatus, LteCheckDataStatus};
+    for (RIL_TimedCallback c : checkers) {
+        struct timeval tv = {1, 0};
+        for (int which = 0; which < 2; which++) {
+            G_userdisconnect = which == 0;
+            G_incall = which == 1;
+            g_scheduled.clear();
+            StartCheckDataCheck(c, &tv);
+            ASSERT_EQ(g_scheduled.size(), 1u);
+            void *param = g_scheduled[0].param;
+            g_scheduled.clear();
+            c(param);
+            EXPECT_TRUE(g_scheduled.empty()) << "no re-schedule";
+        }
+    }
+}
+
+TEST_F(LinkChecks, LteChainRenewsItsTokenWhileTrafficFlows) {
+    G_userdisconnect = 0;
+    G_incall = 0;
+    g_inprocess = 0;
+    g_pppdhandle = 0;
+    counters("ppp0", "1", "1");
+    struct timeval tv = {2, 0};
+    StartCheckDataCheck(LteCheckDataStatus, &tv);
+    void *param = g_scheduled.back().param;
+    counters("ppp0", "9", "9");
+    g_scheduled.clear();
+    LteCheckDataStatus(param);
+    ASSERT_EQ(g_scheduled.size(), 1u);
+    EXPECT_EQ(g_scheduled[0].sec, 36);
+    EXPECT_EQ(g_scheduled[0].usec, 100);
+    EXPECT_NE(g_scheduled[0].param, param);
+    g_scheduled.clear();
+    LteCheckDataStatus(param);  // the replaced run
+    EXPECT_TRUE(g_scheduled.empty()) << "one live LTE chain";
+}
+
+}  // namespace
