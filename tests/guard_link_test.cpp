@@ -16,6 +16,7 @@
 #include "ril_data.h"
 #include "ril_families.h"
 #include "ril_network.h"
+#include "ril_unsolicited.h"
 #include "temp_root.h"
 #include "usb_discovery.h"
 
@@ -217,6 +218,71 @@ TEST_F(LinkChecks, LteChainRenewsItsTokenWhileTrafficFlows) {
     g_scheduled.clear();
     LteCheckDataStatus(param);  // the replaced run
     EXPECT_TRUE(g_scheduled.empty()) << "one live LTE chain";
+}
+
+}  // namespace
+
+/* ---- the packet-data lines ---- */
+
+namespace {
+
+std::vector<Scheduled> g_familyTimed;
+void *familyTimed(RIL_TimedCallback cb, void *param, const struct timeval *tv) {
+    g_familyTimed.push_back({cb, param, tv ? (long)tv->tv_sec : 0, tv ? (long)tv->tv_usec : 0});
+    return nullptr;
+}
+void noComplete(RIL_Token, RIL_Errno, void *, size_t) {}
+void noUnsol(int, const void *, size_t) {}
+
+class PacketLines : public LinkChecks {
+protected:
+    void SetUp() override {
+        LinkChecks::SetUp();
+        env.OnRequestComplete = noComplete;
+        env.OnUnsolicitedResponse = noUnsol;
+        env.RequestTimedCallback = familyTimed;
+        saved[0] = s_rilenv;
+        saved[1] = s_rilenv_wcdma;
+        saved[2] = s_rilenv_lte;
+        s_rilenv = s_rilenv_wcdma = s_rilenv_lte = &env;
+        s_radio_state_cdma = RADIO_STATE_RUIM_READY;
+        s_radio_state_wcdma = RADIO_STATE_SIM_READY;
+        s_radio_state_lte = RADIO_STATE_SIM_READY;
+        g_familyTimed.clear();
+    }
+    void TearDown() override {
+        s_rilenv = saved[0];
+        s_rilenv_wcdma = saved[1];
+        s_rilenv_lte = saved[2];
+        LinkChecks::TearDown();
+    }
+    struct RIL_Env env {};
+    const struct RIL_Env *saved[3] = {};
+};
+
+TEST_F(PacketLines, PacketEventAsksForTheDataCallListAtOnce) {
+    const RIL_TimedCallback expected[] = {onDataCallListChanged_cdma, onDataCallListChanged_wcdma,
+                                          onDataCallListChanged_lte};
+    for (int family = RIL_FAMILY_CDMA; family <= RIL_FAMILY_LTE; family++) {
+        g_familyTimed.clear();
+        ril_unsol_dispatch(family, "+CGEV: NW DETACH", nullptr);
+        ASSERT_EQ(g_familyTimed.size(), 1u) << family;
+        EXPECT_EQ(g_familyTimed[0].cb, expected[family]);
+        EXPECT_EQ(g_familyTimed[0].sec, 0);
+    }
+}
+
+TEST_F(PacketLines, MultimediaNoticeMarksTheDisconnectAndStopsPppdOnTheEventThread) {
+    for (int family : {RIL_FAMILY_WCDMA, RIL_FAMILY_LTE}) {
+        G_userdisconnect = 0;
+        g_familyTimed.clear();
+        ril_unsol_dispatch(family, "^MMS: 1", "0891683108200505F0040D91683167105670F10008");
+        EXPECT_EQ(G_userdisconnect, 1) << "set on the reader thread, before anything else";
+        bool stopScheduled = false;
+        for (const Scheduled &s : g_familyTimed)
+            if (s.sec == 0 && s.usec == 0 && s.cb != nullptr) stopScheduled = true;
+        EXPECT_TRUE(stopScheduled) << "the pppd stop runs later on the event thread";
+    }
 }
 
 }  // namespace

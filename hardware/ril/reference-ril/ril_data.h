@@ -138,6 +138,10 @@ int GetCallCount(void);
 int StopGurad(void);
 void CheckDataAT(void *param);
 
+/* The multimedia notification's link stop: G_userdisconnect at once, the
+ * pppd stop scheduled on the family's event thread. */
+void ril_stop_link_later(int family);
+
 /* ---- link checks ---- */
 extern char s_localip[255];
 /* a sysfs counter as a 64-bit number; -1 when it cannot be read */

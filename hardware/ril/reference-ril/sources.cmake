@@ -10,6 +10,7 @@ set(RIL_LIBRARY_SOURCES
   download.cpp
   icmp_probe.cpp
   link_checks.cpp
+  guard_lines.cpp
   module_control.cpp
   nv_download.cpp
   placeholders.cpp
