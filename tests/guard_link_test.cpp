@@ -286,3 +286,67 @@ TEST_F(PacketLines, MultimediaNoticeMarksTheDisconnectAndStopsPppdOnTheEventThre
 }
 
 }  // namespace
+
+/* ---- a busy module during a call ---- */
+
+#include "simnet_rig.h"
+
+namespace {
+
+std::vector<riltest::Completion> g_done;
+void recordDone(RIL_Token, RIL_Errno e, void *, size_t) {
+    riltest::Completion c;
+    c.error = e;
+    g_done.push_back(c);
+}
+
+TEST(BusyModule, ResumeWaitsForTheCallToEndThenRuns) {
+    simnettest::Rig rig;
+    // the busy reply, then the module's call list while the call lasts
+    rig.peer.expect("AT^KVISBUSY=?", {"^KVISBUSY: 1", "OK"})
+        .expect("AT+CLCC", {"+CLCC: 1,0,0,0,0,\"10086\",129", "OK"})
+        .expect("AT+CLCC", {"+CLCC: 1,0,0,0,0,\"10086\",129", "OK"})
+        .expect("AT+CLCC", {"OK"});
+    rig.open();
+    RIL_TimedCallbackHook savedTimed = g_timecallback;
+    RIL_OnRequestCompleteHook savedDone = g_OnResponseComplete;
+    g_timecallback = recordTimed;
+    g_OnResponseComplete = recordDone;
+    g_scheduled.clear();
+    g_done.clear();
+    int savedCard = s_cardtype;
+    s_cardtype = RIL_FAMILY_WCDMA;
+    g_use_rndis = 0;
+    G_incall = 0;
+    ril_park_data_token((RIL_Token)0x15);
+    g_scheduled.clear();  // the parked token's deadline
+
+    PrepareDial();
+    EXPECT_EQ(g_inprocess, 0);
+    ASSERT_EQ(g_scheduled.size(), 1u) << "the busy path keeps a retry";
+    EXPECT_EQ(g_scheduled[0].sec, 6);
+    EXPECT_EQ(g_scheduled[0].usec, 500);
+
+    // the call still listed: wait again, nothing resumed
+    Scheduled next = g_scheduled[0];
+    g_scheduled.clear();
+    next.cb(next.param);
+    ASSERT_EQ(g_scheduled.size(), 1u);
+    EXPECT_TRUE(g_done.empty());
+
+    // the call ended: the resume runs; the user has left meanwhile, so the
+    // parked set-up completes (once) with an error
+    G_userdisconnect = 1;
+    next = g_scheduled[0];
+    g_scheduled.clear();
+    next.cb(next.param);
+    rig.peer.verify();
+    ASSERT_EQ(g_done.size(), 1u);
+    EXPECT_EQ(g_done[0].error, RIL_E_GENERIC_FAILURE);
+
+    s_cardtype = savedCard;
+    g_timecallback = savedTimed;
+    g_OnResponseComplete = savedDone;
+}
+
+}  // namespace

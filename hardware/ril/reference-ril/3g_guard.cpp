@@ -224,6 +224,27 @@ static void scheduleResume(time_t sec, suseconds_t usec) {
     schedule(ExecuteResume, nullptr, &tv);
 }
 
+// A module busy with a voice call: the resume waits for the call to end
+// (checked every 6.5 s, by the call flag first and then by the module's
+// call list), so a parked set-up is never left waiting for ever.
+static void resumeAfterCall(void *) {
+    if (G_userdisconnect && !parkedToken()) return;
+    if (G_incall || GetCallCount() > 0) {
+        RIL_TimedCallbackHook schedule = g_timecallback;
+        struct timeval tv = {6, 500};
+        if (schedule != nullptr) schedule(resumeAfterCall, nullptr, &tv);
+        return;
+    }
+    ExecuteResume(nullptr);
+}
+
+static void scheduleAfterCall(void) {
+    RIL_TimedCallbackHook schedule = g_timecallback;
+    if (schedule == nullptr) return;
+    struct timeval tv = {6, 500};
+    schedule(resumeAfterCall, nullptr, &tv);
+}
+
 extern "C" void ExecuteResume(void *) {
     ResumeSem("ExecuteResume", __LINE__);
     g_insleep = 0;
@@ -307,7 +328,10 @@ extern "C" int PrepareDial(void) {
             int delivered = 0;
             if (moduleBusy(&delivered)) {
                 g_inprocess = 0;
-                if (GetCallCount() <= 0) scheduleResume(6, 500);
+                if (GetCallCount() <= 0)
+                    scheduleResume(6, 500);
+                else
+                    scheduleAfterCall();
                 pthread_mutex_unlock(&s_resume_lock);
                 return 0;
             }
