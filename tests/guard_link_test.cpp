@@ -181,6 +181,46 @@ TEST_F(LinkChecks, TokensNeverCollideWithinOneTick) {
     EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
 }
 
+// the WCDMA checker with the real ping stand-in: a link that answers the
+// probe stays; a silent one (tx moving, rx frozen) switches the DNS server
+// and hands over to the guard
+TEST_F(LinkChecks, SilentLinkIsProbedThenResumed) {
+    setenv("RIL_TIME_SCALE", "50", 1);
+    std::string src = std::string(RIL_BUILD_DIR) + "/sysroot-tools/ping";
+    ASSERT_EQ(symlink(src.c_str(), root.at("/sysroot/system/bin/ping").c_str()), 0);
+    G_userdisconnect = 0;
+    G_incall = 0;
+    g_inprocess = 0;
+    g_pppdhandle = 0;
+    property_set("net.dns1", "127.0.0.1");
+    struct timeval tv = {5, 100};
+    for (bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "answering");
+        if (silent) root.writeFile("/sysroot/run/link-silent", "");
+        counters("ppp0", "7", "7");
+        GetNetFlow();  // the baseline: nothing received since
+        g_scheduled.clear();
+        StartCheckDataCheck(WCheckDataStatus, &tv);
+        Scheduled run = g_scheduled.back();
+        g_scheduled.clear();
+        run.cb(run.param);
+        ASSERT_EQ(g_scheduled.size(), 1u);
+        char dns[PROPERTY_VALUE_MAX];
+        property_get("net.dns1", dns, "");
+        if (!silent) {
+            EXPECT_EQ(g_scheduled[0].cb, WCheckDataStatus) << "the probe came back: the chain goes on";
+            EXPECT_STREQ(dns, "127.0.0.1");
+        } else {
+            EXPECT_EQ(g_scheduled[0].cb, ExecuteResume) << "no packet service here: the resume retries in 3 s";
+            EXPECT_EQ(g_scheduled[0].sec, 3);
+            EXPECT_STREQ(dns, "114.114.114.114");
+            EXPECT_GT(ReadSysfsCounter("/sys/class/net/ppp0/statistics/tx_packets"), 7);
+            EXPECT_EQ(ReadSysfsCounter("/sys/class/net/ppp0/statistics/rx_packets"), 7);
+        }
+    }
+    unsetenv("RIL_TIME_SCALE");
+}
+
 TEST_F(LinkChecks, CheckersPauseForUserDisconnectAndCalls) {
     const RIL_TimedCallback checkers[] = {CheckDataStatus, WCheckDataStatus, LteCheckDataStatus};
     for (RIL_TimedCallback c : checkers) {
