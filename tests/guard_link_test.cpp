@@ -221,6 +221,41 @@ TEST_F(LinkChecks, SilentLinkIsProbedThenResumed) {
     unsetenv("RIL_TIME_SCALE");
 }
 
+std::vector<int> g_unsolCodes;
+void recordUnsolCode(int code, const void *, size_t) { g_unsolCodes.push_back(code); }
+
+// pppd ended under an LTE link: the record turns inactive with no address
+// before the list-changed report, and the chain ends
+TEST_F(LinkChecks, LteDeadLinkIsMarkedInactiveBeforeTheReport) {
+    G_userdisconnect = 0;
+    G_incall = 0;
+    g_inprocess = 0;
+    g_pppdhandle = 1;  // pppd has ended
+    int savedInit = s_hasinit;
+    s_hasinit = 1;
+    RIL_OnUnsolicitedHook savedUnsol = g_unsresponse;
+    g_unsresponse = recordUnsolCode;
+    g_unsolCodes.clear();
+    static char oldAddr[] = "10.64.1.2";
+    g_datacall_response.active = 2;
+    g_datacall_response.addresses = oldAddr;
+    counters("ppp0", "1", "1");
+    GetNetFlow();
+    counters("ppp0", "2", "2");
+    struct timeval tv = {2, 0};
+    StartCheckDataCheck(LteCheckDataStatus, &tv);
+    Scheduled run = g_scheduled.back();
+    g_scheduled.clear();
+    run.cb(run.param);
+    EXPECT_TRUE(g_scheduled.empty());
+    ASSERT_EQ(g_unsolCodes.size(), 1u);
+    EXPECT_EQ(g_unsolCodes[0], RIL_UNSOL_DATA_CALL_LIST_CHANGED);
+    EXPECT_EQ(g_datacall_response.active, 0);
+    EXPECT_EQ(g_datacall_response.addresses, nullptr);
+    g_unsresponse = savedUnsol;
+    s_hasinit = savedInit;
+}
+
 TEST_F(LinkChecks, CheckersPauseForUserDisconnectAndCalls) {
     const RIL_TimedCallback checkers[] = {CheckDataStatus, WCheckDataStatus, LteCheckDataStatus};
     for (RIL_TimedCallback c : checkers) {

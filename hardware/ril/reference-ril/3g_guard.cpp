@@ -457,6 +457,7 @@ void fillRecord(int retry, const char *ifname, const char *addr, bool withDns) {
     if (addr != nullptr) {
         snprintf(s_addr, sizeof(s_addr), "%s", addr);
         g_datacall_response.addresses = s_addr;
+        g_datacall_response.active = 2;  // up again after a link marked dead
     } else {
         g_datacall_response.addresses = nullptr;
     }
