@@ -221,6 +221,22 @@ TEST_F(LinkChecks, SilentLinkIsProbedThenResumed) {
     unsetenv("RIL_TIME_SCALE");
 }
 
+// no module answers "AT^DATAMODE": the CDMA chain goes on, 10 s later
+TEST_F(LinkChecks, CdmaCheckRetriesSoonerWhenTheModuleDoesNotAnswer) {
+    G_userdisconnect = 0;
+    G_incall = 0;
+    struct timeval tv = {3, 0};
+    StartCheckDataCheck(CheckDataStatus, &tv);
+    Scheduled run = g_scheduled.back();
+    g_scheduled.clear();
+    run.cb(run.param);
+    ASSERT_EQ(g_scheduled.size(), 1u);
+    EXPECT_EQ(g_scheduled[0].cb, CheckDataStatus);
+    EXPECT_EQ(g_scheduled[0].param, run.param);
+    EXPECT_EQ(g_scheduled[0].sec, 10);
+    EXPECT_EQ(g_scheduled[0].usec, 0);
+}
+
 std::vector<int> g_unsolCodes;
 void recordUnsolCode(int code, const void *, size_t) { g_unsolCodes.push_back(code); }
 
