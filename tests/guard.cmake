@@ -3,3 +3,7 @@
 ril_add_test(guard_link_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/guard_link_test.cpp LIBS ril_internal)
 add_dependencies(guard_link_test sysroot-tools)
+# The guard under injected faults, end to end through the host daemon.
+ril_add_test(guard_e2e_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/guard_e2e_test.cpp LIBS modemsim)
+add_dependencies(guard_e2e_test reference-ril host-rild sysroot-tools modemsim_program)

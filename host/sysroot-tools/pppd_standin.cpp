@@ -8,6 +8,8 @@
 // Settings, from $RIL_SYSROOT/etc/pppd-standin.conf (key=value lines):
 // local, gw, dns1, dns2 (addresses published), delay_ms (before ip-up),
 // noip=1 (never gets an address), exit_ms (ends by itself after that).
+// While $RIL_SYSROOT/run/link-rxfrozen exists the link only sends: the
+// transmitted count moves, the received one stays.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -71,6 +73,7 @@ int main(int argc, char **argv) {
     long exitMs = atol(config("pppd", "exit_ms", "0").c_str());
     bool noip = config("pppd", "noip", "0") == "1";
     std::string ifdir = inSysroot("/sys/class/net/ppp0");
+    std::string rxFrozen = inSysroot("/run/link-rxfrozen");
     long start = nowMs();
     bool up = false;
     int status = 0;
@@ -109,7 +112,8 @@ int main(int argc, char **argv) {
             up = true;
         }
         if (up) {
-            bump(ifdir + "/statistics/rx_packets", 1);
+            // a frozen link ("link freeze", "link silent") still sends
+            if (access(rxFrozen.c_str(), F_OK) != 0) bump(ifdir + "/statistics/rx_packets", 1);
             bump(ifdir + "/statistics/tx_packets", 1);
         }
         if (exitMs > 0 && t >= exitMs) {

@@ -212,6 +212,7 @@ extern "C" int WCheckDataMode(void) {
 
 extern "C" void CheckDataStatus(void *param) {
     if (param != nullptr && tokenStale(param)) return;
+    RILDEBUG("link check CDMA token %u", (unsigned int)(uintptr_t)param);
     if (G_userdisconnect || G_incall) {
         RILDEBUG("W GUSER DISCONNECT %d", G_userdisconnect);
         return;
@@ -246,6 +247,7 @@ extern "C" void CheckDataStatus(void *param) {
 
 extern "C" void WCheckDataStatus(void *param) {
     if (tokenStale(param)) return;
+    RILDEBUG("link check WCDMA token %u", (unsigned int)(uintptr_t)param);
     if (G_userdisconnect) {
         RILDEBUG("W GUSER DISCONNECT %d", G_userdisconnect);
         return;
@@ -281,6 +283,7 @@ extern "C" void LteCheckDataStatus(void *param) {
         RILDEBUG("%s", "nparam != g_new_netguard");
         return;
     }
+    RILDEBUG("link check LTE token %u", (unsigned int)(uintptr_t)param);
     if (g_inprocess) return;
     if (G_userdisconnect) {
         RILDEBUG("W GUSER DISCONNECT %d", G_userdisconnect);
