@@ -355,3 +355,24 @@ TEST(SimChangeDuringData, TheProcessEndsToBeRestarted) {
 }
 
 }  // namespace
+
+namespace {
+
+/* ---- the module stops answering during data ---- */
+
+TEST(MutedDuringData, TheModuleIsResetAndTheLinkDialledAgain) {
+    GuardRig rig("cdma", kScale);
+    ASSERT_TRUE(dataUp(rig));
+    size_t mark = rig.d.logText().size();
+    rig.module.control("mute");
+    // commands time out one after the other until the channel's recovery
+    // resets the module; the link goes with it
+    ASSERT_TRUE(riltest::waitUntil([&] { return rig.logFrom(mark).find("resetmodule:") != std::string::npos; }, 30s));
+    rig.module.control("unmute");
+    ASSERT_TRUE(riltest::waitUntil([&] { return rig.pppdStarts() >= 2 && rig.linkUp(); }, 40s))
+        << rig.module.control("link state");
+    EXPECT_EQ(rig.dials(), 2);
+    EXPECT_EQ(rig.pppd().size(), 1u);
+}
+
+}  // namespace
