@@ -40,7 +40,7 @@ inline size_t countOf(const std::string &text, const std::string &what) {
 
 struct GuardRig {
     explicit GuardRig(const std::string &model, long scale, const std::map<std::string, std::string> &props = {},
-                      const std::string &pppdConf = "")
+                      const std::string &pppdConf = "", const std::map<std::string, std::string> &env = {})
         : module(config(model)), d(root) {
         makeDirs(root.at("/sysroot/system/bin"));
         for (const char *tool : {"pppd", "ping", "netcfg", "ps"}) {
@@ -52,6 +52,7 @@ struct GuardRig {
         DaemonOptions opt;
         opt.timeScale = scale;
         opt.properties = props;
+        opt.env = env;
         d.start(opt);
     }
     modemsim::ModuleConfig config(const std::string &model) {
