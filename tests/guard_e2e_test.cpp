@@ -376,3 +376,23 @@ TEST(MutedDuringData, TheModuleIsResetAndTheLinkDialledAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+/* ---- the ladder without a parked set-up ---- */
+
+TEST(LadderWithoutSetup, RefusedRedialsAfterAKilledPppdCycleThe6290Radio) {
+    GuardRig rig("wcdma6290", kScale);
+    ASSERT_TRUE(dataUp(rig));
+    ASSERT_EQ(rig.module.control("link refuse 4"), "OK");
+    ASSERT_EQ(rig.module.control("link kill"), "killed 1\nOK");
+    // each check finds pppd gone and re-dials; no set-up waits, so the
+    // failures come one check apart and never fail anything
+    ASSERT_TRUE(riltest::waitUntil([&] { return rig.pppdStarts() >= 2 && rig.linkUp(); }, 30s))
+        << rig.module.control("link state");
+    EXPECT_EQ(rig.dials(), 6);
+    EXPECT_EQ(modemsim::radioCycles(rig.module), 1);
+    EXPECT_GE(rig.logCount("time 5 s"), 4u);
+}
+
+}  // namespace
