@@ -194,7 +194,10 @@ TEST_P(Ladder, RepeatedFailuresClimbIt) {
         ASSERT_EQ(r.value("error", -1), 0) << r.dump();
         EXPECT_TRUE(riltest::waitUntil([&] { return rig.linkUp(); }, 10s));
         EXPECT_EQ(rig.dials(), c.failures + 1);
-        EXPECT_EQ(rig.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED), reports);
+        // (a radio cycle may report the list on its own; the dials do not)
+        if (c.radioCycles == 0) {
+            EXPECT_EQ(rig.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED), reports);
+        }
     } else {
         EXPECT_EQ(r.value("error", -1), RIL_E_GENERIC_FAILURE) << r.dump();
         EXPECT_TRUE(rig.waitUnsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED, reports + 1, 10s));
