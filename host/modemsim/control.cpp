@@ -16,6 +16,7 @@
 #include "call_dialect.h"
 #include "simnet_control.h"
 #include "data_dialect.h"
+#include "link_control.h"
 #include "simulated_module.h"
 #include "sms_control.h"
 #include "ussd_dialect.h"
@@ -37,6 +38,7 @@ const char kHelp[] =
     "imei X | meid X|none | hwinfo N|none | modeconfig N | echo on|off\n"
     "data dial connect|nocarrier|error|silence | data delay MS | data service on|off | data busy N | data drop\n"
     "data state\n"
+    "link silent|freeze|ok|kill|carrier|state | link refuse N\n"
     "log [all|clear] | state | help\n"
     "bootloader state|enter|leave|clear | bootloader silent on|off | bootloader refuse N | bootloader delay MS\n";
 
@@ -196,6 +198,8 @@ std::string executeControl(SimulatedModule &m, const std::string &lineIn) {
             return simCommand(m, w);
         } else if (c == "data") {
             return dataControl(m, w);
+        } else if (c == "link") {
+            return linkControl(m, w);
         } else if (c == "register") {
             Tech t;
             if (w.size() < 3 || !parseTech(w[1], &t)) return err("register TECH MCCMNC [NAME [SHORT]] [roaming]");

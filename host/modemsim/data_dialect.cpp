@@ -116,6 +116,7 @@ DataReply answerDataDial(ModuleState &s, Effects *fx) {
     DataReply r;
     bool reachable = s.radioOn && regView(s).stat != 0 && d.packetService;
     DialAnswer a = reachable ? d.dial : DialAnswer::NoCarrier;
+    if (d.refuseDials > 0 && d.refuseDials--) a = DialAnswer::NoCarrier;
     switch (a) {
     case DialAnswer::Connect:
         r.final = "CONNECT";

@@ -23,6 +23,7 @@ struct DataState {
     bool connected = false;       // a dial answered CONNECT and was not ended
     int conn = 0;                 // "AT+CONN" state of the USB network model: 0 idle, 2 connected
     int dials = 0;                // packet-data dials received
+    int refuseDials = 0;          // the next this many dials answer NO CARRIER ("link refuse N")
     std::map<int, PdpContext> contexts;
     std::string lastGpsPassword;  // arguments of the last "AT^GPSPSWORD="
 };

@@ -9,6 +9,7 @@ add_library(modemsim STATIC
   ${CMAKE_CURRENT_LIST_DIR}/simulated_module.cpp
   ${CMAKE_CURRENT_LIST_DIR}/control.cpp
   ${CMAKE_CURRENT_LIST_DIR}/data_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/link_control.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sms_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sms_control.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ussd_dialect.cpp

@@ -8,6 +8,9 @@
 // Settings, from $RIL_SYSROOT/etc/pppd-standin.conf (key=value lines):
 // local, gw, dns1, dns2 (addresses published), delay_ms (before ip-up),
 // noip=1 (never gets an address), exit_ms (ends by itself after that).
+// While $RIL_SYSROOT/run/link-rxfrozen exists the link only sends: the
+// transmitted count moves, the received one stays. counters_from=DIR (a
+// real interface's sysfs folder) copies that interface's counters instead.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -71,6 +74,8 @@ int main(int argc, char **argv) {
     long exitMs = atol(config("pppd", "exit_ms", "0").c_str());
     bool noip = config("pppd", "noip", "0") == "1";
     std::string ifdir = inSysroot("/sys/class/net/ppp0");
+    std::string rxFrozen = inSysroot("/run/link-rxfrozen");
+    std::string realCounters = config("pppd", "counters_from", "");
     long start = nowMs();
     bool up = false;
     int status = 0;
@@ -108,8 +113,16 @@ int main(int argc, char **argv) {
             setProperty("net.ppp0.local-ip", config("pppd", "local", "10.64.78.9"));
             up = true;
         }
-        if (up) {
-            bump(ifdir + "/statistics/rx_packets", 1);
+        if (up && !realCounters.empty()) {
+            // a real interface plays the link: its kernel counters are the link's
+            for (const char *c : {"rx_packets", "tx_packets"}) {
+                std::string v = readFile(realCounters + "/statistics/" + c);
+                while (!v.empty() && (v.back() == '\n' || v.back() == ' ')) v.pop_back();
+                if (!v.empty()) writeFile(ifdir + "/statistics/" + c, v);
+            }
+        } else if (up) {
+            // a frozen link ("link freeze", "link silent") still sends
+            if (access(rxFrozen.c_str(), F_OK) != 0) bump(ifdir + "/statistics/rx_packets", 1);
             bump(ifdir + "/statistics/tx_packets", 1);
         }
         if (exitMs > 0 && t >= exitMs) {

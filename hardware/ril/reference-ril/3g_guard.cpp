@@ -55,20 +55,27 @@ RIL_Data_Call_Response_v11 g_datacall_response;
 
 static pthread_mutex_t s_checkstart_lock = PTHREAD_MUTEX_INITIALIZER;
 
-// Renews the guard token: any checker chain started before becomes stale.
+// The guard token is a counter: each renewal makes every checker chain
+// started before it stale. A chain carries its token by value, so at most
+// one chain per family is ever live. 0 is never a token.
+static unsigned int renewGuardToken(void) {
+    unsigned int t = __atomic_add_fetch(&g_new_netguard, 1u, __ATOMIC_SEQ_CST);
+    if (t == 0) t = __atomic_add_fetch(&g_new_netguard, 1u, __ATOMIC_SEQ_CST);
+    return t;
+}
+
 extern "C" int SetGuradFlag(const char *caller, int line) {
-    g_new_netguard = GetTickCount();
+    renewGuardToken();
     RILDEBUG("SetGuradFlag: %s, %d", caller ? caller : "", line);
     return 0;
 }
 
 extern "C" int StartCheckDataCheck(RIL_TimedCallback checker, const struct timeval *delay) {
     pthread_mutex_lock(&s_checkstart_lock);
-    unsigned int tick = GetTickCount();
-    g_new_netguard = tick;
-    s_guardslot = tick;
+    unsigned int token = renewGuardToken();
+    s_guardslot = token;
     RIL_TimedCallbackHook schedule = g_timecallback;
-    if (schedule != nullptr && checker != nullptr) schedule(checker, &s_guardslot, delay);
+    if (schedule != nullptr && checker != nullptr) schedule(checker, (void *)(uintptr_t)token, delay);
     pthread_mutex_unlock(&s_checkstart_lock);
     return 0;
 }
@@ -217,6 +224,27 @@ static void scheduleResume(time_t sec, suseconds_t usec) {
     schedule(ExecuteResume, nullptr, &tv);
 }
 
+// A module busy with a voice call: the resume waits for the call to end
+// (checked every 6.5 s, by the call flag first and then by the module's
+// call list), so a parked set-up is never left waiting for ever.
+static void resumeAfterCall(void *) {
+    if (G_userdisconnect && !parkedToken()) return;
+    if (G_incall || GetCallCount() > 0) {
+        RIL_TimedCallbackHook schedule = g_timecallback;
+        struct timeval tv = {6, 500};
+        if (schedule != nullptr) schedule(resumeAfterCall, nullptr, &tv);
+        return;
+    }
+    ExecuteResume(nullptr);
+}
+
+static void scheduleAfterCall(void) {
+    RIL_TimedCallbackHook schedule = g_timecallback;
+    if (schedule == nullptr) return;
+    struct timeval tv = {6, 500};
+    schedule(resumeAfterCall, nullptr, &tv);
+}
+
 extern "C" void ExecuteResume(void *) {
     ResumeSem("ExecuteResume", __LINE__);
     g_insleep = 0;
@@ -300,7 +328,10 @@ extern "C" int PrepareDial(void) {
             int delivered = 0;
             if (moduleBusy(&delivered)) {
                 g_inprocess = 0;
-                if (GetCallCount() <= 0) scheduleResume(6, 500);
+                if (GetCallCount() <= 0)
+                    scheduleResume(6, 500);
+                else
+                    scheduleAfterCall();
                 pthread_mutex_unlock(&s_resume_lock);
                 return 0;
             }
@@ -426,6 +457,7 @@ void fillRecord(int retry, const char *ifname, const char *addr, bool withDns) {
     if (addr != nullptr) {
         snprintf(s_addr, sizeof(s_addr), "%s", addr);
         g_datacall_response.addresses = s_addr;
+        g_datacall_response.active = 2;  // up again after a link marked dead
     } else {
         g_datacall_response.addresses = nullptr;
     }
@@ -445,6 +477,7 @@ extern "C" int ResumeNetWork(void) {
     // the count of address-less resumes runs across resumes: it starts with
     // each set-up and ends with an address
     GetPPPServiceName();
+    s_localip[0] = '\0';
     char *addr = nullptr;
     if (G_incall || G_userdisconnect) {
         RILDEBUG("go error%s %d", "ResumeNetWork", __LINE__);

@@ -202,6 +202,9 @@ static bool probeAllowed(const struct in_addr &) { return true; }
 static bool nameLookupAllowed(void) { return true; }
 #endif
 
+// the same rule for the socket probes of the link checks
+extern "C" int ril_probe_allowed(const struct in_addr *a) { return a != nullptr && probeAllowed(*a) ? 1 : 0; }
+
 extern "C" int pingtest(const char *host) {
     g_stPktStatic.sent = 0;
     g_stPktStatic.received = 0;

@@ -9,10 +9,4 @@
 
 extern "C" {
 
-
-// link checks
-void CheckDataStatus(void *) {}
-void WCheckDataStatus(void *) {}
-void LteCheckDataStatus(void *) {}
-
 }  // extern "C"

@@ -103,6 +103,10 @@ int newIcmpEcho(int seq, int length);
 int timeSub(const struct timeval *a, const struct timeval *b);
 int kv_execcommand(const char *cmd);
 int start_pingthread(void);
+/* 1 when a socket probe may go to this address (on the host build:
+ * loopback only, unless the test runs in a private network namespace) */
+struct in_addr;
+int ril_probe_allowed(const struct in_addr *a);
 /* the first bytes of the last echo request built by newIcmpEcho */
 const unsigned char *ril_icmp_request(void);
 
@@ -133,6 +137,29 @@ int getsimcardstatus(void);
 int GetCallCount(void);
 int StopGurad(void);
 void CheckDataAT(void *param);
+
+/* The multimedia notification's link stop: G_userdisconnect at once, the
+ * pppd stop scheduled on the family's event thread. */
+void ril_stop_link_later(int family);
+
+/* ---- link checks ---- */
+extern char s_localip[255];
+/* a sysfs counter as a 64-bit number; -1 when it cannot be read */
+long long ReadSysfsCounter(const char *path);
+void GetRxTx(int *rx, int *tx);
+void GetLteRxTx(int *rx, int *tx);
+/* 1 when nothing was received since the last test (the new counts become
+ * the baseline; differences are taken unsigned) */
+int GetNetFlow(void);
+int GetLteNetFlow(void);
+int CheckDataFlow(void);
+int dns_test(void);
+int WCheckDataMode(void);
+int TestNetWork(const char *dest);
+int UDPTestNetWork(const char *dest);
+int CheckNetLink(const char *name);
+/* the tick of the last checker run that re-scheduled its chain */
+unsigned int ril_last_check_tick(void);
 
 /* The parked set-up token. Parking completes a token it replaces with a
  * generic failure; taking is an exchange, so a token completes once. */

@@ -25,6 +25,7 @@
 
 #include "at_link.h"
 #include "at_reply.h"
+#include "ril_data.h"
 #include "ril_families.h"
 #include "ril_profile.h"
 #include "ril_handlers.h"
@@ -625,13 +626,11 @@ void onUnsolCdmaNewSms_cdma(const char *line, const char *sms_pdu) {
 void onUnsolNewSms_wcdma(const char *, const char *sms_pdu) { PushSMS_wcdma(sms_pdu, -1); }
 void onUnsolNewSms_lte(const char *, const char *sms_pdu) { PushSMS_lte(sms_pdu, -1); }
 void onUnsolMms_wcdma(const char *, const char *sms_pdu) {
-    StopPPPD("onUnsolicited", 0);
-    G_userdisconnect = 1;
+    ril_stop_link_later(RIL_FAMILY_WCDMA);
     PushSMS_wcdma(sms_pdu, -1);
 }
 void onUnsolMms_lte(const char *, const char *sms_pdu) {
-    StopPPPD("onUnsolicited", 0);
-    G_userdisconnect = 1;
+    ril_stop_link_later(RIL_FAMILY_LTE);
     PushSMS_lte(sms_pdu, -1);
 }
 

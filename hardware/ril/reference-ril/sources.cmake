@@ -9,6 +9,8 @@ set(RIL_LIBRARY_SOURCES
   at_service.cpp
   download.cpp
   icmp_probe.cpp
+  link_checks.cpp
+  guard_lines.cpp
   module_control.cpp
   nv_download.cpp
   placeholders.cpp
