@@ -371,6 +371,9 @@ extern "C" void *ResumeNetWorkThread(void *) {
 
 namespace {
 
+// address-less resumes retried before the parked set-up fails
+constexpr int kAddresslessResumes = RIL_VERSION >= 15 ? 5 : 3;
+
 // the text fields of the record live here between completions
 char s_addr[92];
 char s_dns[2 * PROPERTY_VALUE_MAX + 2];
@@ -384,7 +387,7 @@ void cycleRadio(long gapMs) {
 
 const char *dialString(void) {
     switch (s_cardtype) {
-        case RIL_FAMILY_WCDMA: return "ATDT*99***1#";
+        case RIL_FAMILY_WCDMA: return RIL_VERSION >= 15 ? "ATDT*99***1#" : "ATD*99***1#";
         case RIL_FAMILY_LTE: return "ATD*99***1#";
         default: return "ATDT#777";
     }
@@ -542,11 +545,11 @@ extern "C" int ResumeNetWork(void) {
             RILDEBUG("%s", "time 5 s");
         } else if (g_OnResponseComplete != nullptr) {
             fillRecord(0, "ppp0", nullptr, false);
-            if (g_retrytimes <= 5) {
+            if (g_retrytimes <= kAddresslessResumes) {
                 scheduleResume(3, 0);
                 return 0;
             }
-            RILDEBUG("%s", "g_retrytimes > 5");
+            RILDEBUG("%s", RIL_VERSION >= 15 ? "g_retrytimes > 5" : "g_retrytimes > 3");
             ril_complete_data_token(RIL_E_GENERIC_FAILURE, &g_datacall_response);
             RILDEBUG("%s", "unresponse data list changed");
             if (g_unsresponse != nullptr) g_unsresponse(RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);

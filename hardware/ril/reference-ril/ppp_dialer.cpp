@@ -95,6 +95,18 @@ void logCommand(void) { RILDEBUG("pppd command: %s", g_shellcommand); }
 
 }  // namespace
 
+// The legacy scripts end their pppd lines with the script's own arguments
+// ("$*"); they are none here, so the argument vector stays the same.
+#if RIL_VERSION < 15
+#define kPppTailForm1 "$*"
+#define kPppTailForm2 "$*"
+#define kPppTailForm3 " $*"
+#else
+#define kPppTailForm1 ""
+#define kPppTailForm2 ""
+#define kPppTailForm3 ""
+#endif
+
 extern "C" void GetPPPServiceName(void) {
     char value[PROPERTY_VALUE_MAX];
     property_get("service.kivo.dataservice", value, "pppd_gprs");
@@ -134,7 +146,7 @@ extern "C" void BuildPppdCommand(int selector) {
     if (selector == 1) {
         snprintf(g_shellcommand, sizeof(g_shellcommand),
                  "/system/bin/pppd  %s 115200  %s %s %s nodetach debug dump defaultroute usepeerdns  "
-                 "ipcp-accept-local ipcp-accept-remote  noipdefault ",
+                 "ipcp-accept-local ipcp-accept-remote  noipdefault " kPppTailForm1,
                  port, g_pppduser, maskedPassword(), auth);
         argOption(g_pppduser, "user");
         argOption(g_pppdwd, "password");
@@ -144,7 +156,7 @@ extern "C" void BuildPppdCommand(int selector) {
         snprintf(g_shellcommand, sizeof(g_shellcommand),
                  "/system/bin/pppd  %s 115200  defaultroute usepeerdns novj  -mschap -mschap-v2 refuse-eap "
                  "refuse-chap %s  novjccomp noipdefault ipcp-accept-local ipcp-accept-remote connect-delay 5000 "
-                 "ipcp-max-failure 60 ipcp-max-configure 60  %s %s -am ",
+                 "ipcp-max-failure 60 ipcp-max-configure 60  %s %s -am " kPppTailForm2,
                  port, auth, g_pppduser, maskedPassword());
         argWords("defaultroute usepeerdns novj -mschap -mschap-v2 refuse-eap refuse-chap");
         argWords(auth);
@@ -156,7 +168,7 @@ extern "C" void BuildPppdCommand(int selector) {
     } else {
         snprintf(g_shellcommand, sizeof(g_shellcommand),
                  "/system/bin/pppd  %s 115200  %s %s nodetach debug dump defaultroute usepeerdns  "
-                 "ipcp-accept-local ipcp-accept-remote  noipdefault ",
+                 "ipcp-accept-local ipcp-accept-remote  noipdefault " kPppTailForm3,
                  port, g_pppduser, maskedPassword());
         argOption(g_pppduser, "user");
         argOption(g_pppdwd, "password");

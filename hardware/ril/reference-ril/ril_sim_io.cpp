@@ -90,6 +90,13 @@ void iccidFromQccid(const char *cmd, char *out, size_t cap) {
 }
 
 void simIo3gpp(const IoFamily &f, void *data, size_t datalen, RIL_Token t) {
+#if RIL_VERSION < 15
+    // the legacy interface has no SIM file access on the 3GPP families
+    if (t != nullptr || data != nullptr || datalen == 0) {
+        f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        return;
+    }
+#endif
     if (data == nullptr || datalen < sizeof(RIL_SIM_IO_v6)) {
         f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;

@@ -396,7 +396,26 @@ extern "C" int HandleDeviceHotPlugin(void) {
 
 extern "C" int HandleDeviceHotPlug(void) { return 0; }
 
+#if RIL_VERSION >= 15
 extern "C" int TestDeviceExists(void) { return 1; }
+#else
+// 0 only when the modem port's device file is gone
+extern "C" int TestDeviceExists(void) {
+    char name[RIL_PORT_PATH_MAX + 8];
+    snprintf(name, sizeof(name), "/dev/%s", g_data_device_path);
+    char path[RIL_PORT_PATH_MAX + 256];
+    int fd = -1;
+    int err = ENOENT;
+    if (RIL_SYSPATH(name, path) != nullptr) {
+        fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        err = fd < 0 ? errno : 0;
+    }
+    int nresult = (fd < 0 && err == ENOENT) ? 0 : 1;
+    RILDEBUG("TestDeviceExists() : %d, %d, %s.  nresult: %d ", fd, err, name, nresult);
+    if (fd >= 0) close(fd);
+    return nresult;
+}
+#endif
 
 extern "C" int IsATPort(const char *devicePath) {
     char path[kPathMax];

@@ -25,7 +25,7 @@ extern int s_detected_cardtype;
  * "ril.modem", "ril.pcui", "ril.gps", "ril.phonetype". */
 int HandleDeviceHotPlugin(void);
 int HandleDeviceHotPlug(void);  /* does nothing, returns 0 */
-int TestDeviceExists(void);     /* always 1 */
+int TestDeviceExists(void);     /* 1; legacy: 0 when the modem port is gone */
 /* 1 when the port answers "AT" with OK within a second */
 int IsATPort(const char *path);
 
