@@ -125,6 +125,28 @@ TEST_P(Difference, FirstTextOnTheWireAndTheLogBuffer) {
     }
 }
 
+/* ---- discovery: a 12D1 module of product 1C25 or 1404 ---- */
+
+TEST_P(Difference, A12D1ModuleIsFoundAsLteOnlyByTheLegacyBuild) {
+    for (const char *product : {"1C25", "1404"}) {
+        TempRoot root;
+        ModuleConfig cfg = ModuleConfig::forModel("lte", root.path() + "/sysroot");
+        cfg.device = modemsim::UsbTree::model("lte");
+        cfg.device->vendor = "12D1";
+        cfg.device->product = product;
+        SimulatedModule module(cfg);
+        DaemonHarness d(root);
+        DaemonOptions opt;
+        opt.library = GetParam().path();
+        opt.timeScale = 100;  // the fifteen looks of a build that finds nothing
+        d.start(opt);
+        json init = d.waitFor([](const json &m) { return m.value("type", "") == "init"; }, 20s);
+        ASSERT_FALSE(init.is_null()) << product;
+        EXPECT_EQ(init.value("family", -1), GetParam().legacy ? 2 : 0) << product;
+        EXPECT_EQ(d.logText().find("  is   a 1404 lte module  ") != std::string::npos, GetParam().legacy) << product;
+    }
+}
+
 /* ---- requests the legacy tables lack, and SIM_IO ---- */
 
 struct Missing {

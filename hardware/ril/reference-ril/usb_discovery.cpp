@@ -147,6 +147,12 @@ void classify(const char *line) {
         g_moduletype = 5;
         s_port_layout = 3;
         RILDEBUG("  is ASR lte module  ");
+    } else if (RIL_VERSION < 15 && (strstr(line, "p1404") != nullptr || strstr(line, "p1C25") != nullptr)) {
+        // the legacy build knows these two LTE modules; their ports are laid
+        // out as the generic ones
+        setFamily(RIL_FAMILY_LTE);
+        g_moduletype = 3;
+        RILDEBUG("  is   a 1404 lte module  ");
     } else if (containsAny(line, kLteHints)) {
         if (!containsAny(line, kLteProducts)) return;  // "36" or "019" alone: left as it was
         setFamily(RIL_FAMILY_LTE);
@@ -283,7 +289,7 @@ int scanOption(void) {
             !readFirstLine(path, line, sizeof(line)))
             continue;
         if (strstr(line, "05C6") == nullptr && strstr(line, "257A") == nullptr &&
-            strstr(line, "1286") == nullptr)
+            strstr(line, "1286") == nullptr && !(RIL_VERSION < 15 && strstr(line, "12D1") != nullptr))
             continue;
         classify(line);
 
