@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -194,6 +195,43 @@ TEST_P(Difference, RequestsWithoutAHandlerAndSimIo) {
         else
             EXPECT_EQ(io.value("error", -1), RIL_E_SUCCESS) << io.dump();
     }
+}
+
+/* ---- the WCDMA data call: dial string and the pppd command text ---- */
+
+TEST_P(Difference, WcdmaDataCallDialsAndRunsPppdInTheBuildsForm) {
+    const bool legacy = GetParam().legacy;
+    TempRoot root;
+    riltest::makeDirs(root.at("/sysroot/system/bin"));
+    for (const char *tool : {"pppd", "ping", "netcfg", "ps"}) {
+        std::string src = std::string(RIL_BUILD_DIR) + "/sysroot-tools/" + tool;
+        ASSERT_EQ(symlink(src.c_str(), root.at(std::string("/sysroot/system/bin/") + tool).c_str()), 0);
+    }
+    ModuleConfig cfg = ModuleConfig::forModel("wcdma6290", root.path() + "/sysroot");
+    cfg.resetGap = 200ms;
+    SimulatedModule module(cfg);
+    DaemonHarness d(root);
+    DaemonOptions opt;
+    opt.library = GetParam().path();
+    opt.timeScale = kScale;
+    d.start(opt);
+    ASSERT_TRUE(riltest::waitUntil([&] { return d.property("gsm.sim.state") == "READY"; }, 60s)) << d.logText();
+    json r = d.waitResponse(d.request("data 3gnet"), 60s);
+    ASSERT_TRUE(r.is_object());
+    EXPECT_EQ(r.value("error", -1), 0) << r.dump();
+    std::vector<std::string> cmds;
+    for (const auto &rc : module.received())
+        if (rc.port == modemsim::Port::Modem) cmds.push_back(rc.text);
+    const char *mine = legacy ? "ATD*99***1#" : "ATDT*99***1#";
+    const char *other = legacy ? "ATDT*99***1#" : "ATD*99***1#";
+    EXPECT_GE(std::count(cmds.begin(), cmds.end(), mine), 1);
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), other), 0);
+    // form 3 of the pppd line: the legacy text ends in two blanks and "$*"
+    std::string log = d.logText();
+    const std::string tail = legacy ? "ipcp-accept-remote  noipdefault  $*\n" : "ipcp-accept-remote  noipdefault \n";
+    EXPECT_NE(log.find(tail), std::string::npos) << log.substr(log.find("pppd command: ") == std::string::npos
+                                                                  ? 0 : log.find("pppd command: "), 600);
+    EXPECT_EQ(log.find("$*") != std::string::npos, legacy);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, Difference, ::testing::ValuesIn(kBuilds), buildName);
