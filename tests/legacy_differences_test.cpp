@@ -219,6 +219,20 @@ TEST_P(Difference, WcdmaDataCallDialsAndRunsPppdInTheBuildsForm) {
     json r = d.waitResponse(d.request("data 3gnet"), 60s);
     ASSERT_TRUE(r.is_object());
     EXPECT_EQ(r.value("error", -1), 0) << r.dump();
+    // the record of each interface: the legacy one has no pcscf and no mtu
+    EXPECT_EQ(r.value("length", -1L), legacy ? (long)sizeof(RIL_Data_Call_Response_v6)
+                                             : (long)sizeof(RIL_Data_Call_Response_v11));
+    ASSERT_TRUE(r["data"].is_array() && r["data"].size() == 1) << r.dump();
+    EXPECT_EQ(r["data"][0].contains("pcscf"), !legacy);
+    EXPECT_EQ(r["data"][0].contains("mtu"), !legacy);
+    EXPECT_EQ(r["data"][0].value("ifname", ""), "ppp0");
+    EXPECT_EQ(r["data"][0].value("cid", -1), 1);
+    json list = d.waitResponse(d.request("RIL_REQUEST_DATA_CALL_LIST"), 30s);
+    ASSERT_TRUE(list.is_object());
+    EXPECT_EQ(list.value("error", -1), 0) << list.dump();
+    EXPECT_EQ(list.value("length", -1L) % (long)(legacy ? sizeof(RIL_Data_Call_Response_v6)
+                                                        : sizeof(RIL_Data_Call_Response_v11)), 0);
+    EXPECT_GE(list.value("length", -1L), 1L);
     std::vector<std::string> cmds;
     for (const auto &rc : module.received())
         if (rc.port == modemsim::Port::Modem) cmds.push_back(rc.text);

@@ -191,6 +191,7 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
           {"error", (int)e},
           {"error_name", errnoName((int)e)},
           {"data", data},
+          {"length", (long)responselen},
           {"latency_us", latencyUs}});
     // only now is the request no longer pending: "idle" and the end of input
     // wait for this answer to be out
@@ -559,6 +560,7 @@ int main(int argc, char **argv) {
     for (auto &a : opt.libArgs) libArgv.push_back(&a[0]);
     libArgv.push_back(nullptr);
     g_daemon->funcs = init(&s_env, (int)libArgv.size() - 1, libArgv.data());
+    if (g_daemon->funcs != nullptr) setLibraryVersion(g_daemon->funcs->version);
     if (g_daemon->funcs == nullptr) {
         fprintf(stderr, "host-rild: RIL_Init returned null\n");
         return 2;

@@ -50,7 +50,7 @@ RIL_OnUnsolicitedHook g_unsresponse = nullptr;
 RIL_TimedCallbackHook g_timecallback = nullptr;
 RIL_TimedCallback g_checkdatamode = nullptr;
 int (*g_pgetsimstatus)(void) = nullptr;
-RIL_Data_Call_Response_v11 g_datacall_response;
+RIL_DataCallRecord g_datacall_response;
 }
 
 static pthread_mutex_t s_checkstart_lock = PTHREAD_MUTEX_INITIALIZER;
@@ -123,9 +123,9 @@ namespace {
 
 pthread_mutex_t s_token_lock = PTHREAD_MUTEX_INITIALIZER;
 unsigned long s_park_seq = 0;  // one number per parking, for the deadline
-RIL_Data_Call_Response_v11 s_failrecord;
+RIL_DataCallRecord s_failrecord;
 
-void completeToken(RIL_Token t, RIL_Errno e, RIL_Data_Call_Response_v11 *record) {
+void completeToken(RIL_Token t, RIL_Errno e, RIL_DataCallRecord *record) {
     RIL_OnRequestCompleteHook done = g_OnResponseComplete;
     if (t == nullptr || done == nullptr) return;
     if (record != nullptr)
@@ -180,7 +180,7 @@ extern "C" RIL_Token ril_take_data_token(void) {
     return t;
 }
 
-extern "C" int ril_complete_data_token(RIL_Errno e, RIL_Data_Call_Response_v11 *record) {
+extern "C" int ril_complete_data_token(RIL_Errno e, RIL_DataCallRecord *record) {
     if (g_OnResponseComplete == nullptr) return 0;
     RIL_Token t = ril_take_data_token();
     if (t == nullptr) return 0;
@@ -434,7 +434,9 @@ void fillRecord(int retry, const char *ifname, const char *addr, bool withDns) {
     }
     g_datacall_response.dnses = withDns ? s_dns : nullptr;
     g_datacall_response.gateways = g_getway_ip;
+#if RIL_VERSION >= 15
     if (g_datacall_response.pcscf == nullptr) g_datacall_response.pcscf = (char *)"";
+#endif
 }
 
 void startChecker(const struct timeval *tv) {

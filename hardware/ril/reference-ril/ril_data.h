@@ -139,7 +139,7 @@ void CheckDataAT(void *param);
 void ril_park_data_token(RIL_Token t);
 RIL_Token ril_take_data_token(void);
 /* completes the parked token (if any) with e and the record (may be NULL) */
-int ril_complete_data_token(RIL_Errno e, RIL_Data_Call_Response_v11 *record);
+int ril_complete_data_token(RIL_Errno e, RIL_DataCallRecord *record);
 /* the longest a parked set-up waits for its answer, in clock milliseconds */
 #define RIL_DATA_TOKEN_LIMIT_MS 400000u
 

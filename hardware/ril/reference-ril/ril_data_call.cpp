@@ -123,7 +123,7 @@ void failDuringCall(const Family &f, RIL_Token t) {
 /* ---- the data call list ---- */
 
 RilPdpEntry s_entries[kMaxListRecords];
-RIL_Data_Call_Response_v11 s_listout[kMaxListRecords];
+RIL_DataCallRecord s_listout[kMaxListRecords];
 
 // Builds the list from "+CGACT:" and "+CGDCONT:"; false when the module
 // failed or a line did not parse. lteSingle: one record, which becomes the
@@ -144,7 +144,7 @@ bool buildList(bool lteSingle, size_t *count) {
     at_response_free(r);
     if (!ok) return false;
     for (int i = 0; i < n; i++) {
-        RIL_Data_Call_Response_v11 &o = s_listout[i];
+        RIL_DataCallRecord &o = s_listout[i];
         memset(&o, 0, sizeof(o));
         o.status = 0;
         o.suggestedRetryTime = 10;
@@ -155,8 +155,10 @@ bool buildList(bool lteSingle, size_t *count) {
         o.addresses = (char *)"";
         o.dnses = (char *)"208.67.222.222";
         o.gateways = (char *)"";
+#if RIL_VERSION >= 15
         o.pcscf = (char *)"";
         o.mtu = 0;
+#endif
     }
     if (lteSingle && n > 0) s_listout[0] = g_datacall_response;
     *count = (size_t)n;
@@ -183,12 +185,12 @@ void dataCallList(const Family &f, bool lteSingle, RIL_Token t) {
 
 // a deactivation answers a parked set-up at once
 void endParkedSetup(void) {
-    RIL_Data_Call_Response_v11 rec = g_datacall_response;
+    RIL_DataCallRecord rec = g_datacall_response;
     rec.status = 0;
     rec.suggestedRetryTime = 99;
     rec.addresses = nullptr;
     rec.dnses = nullptr;
-    static RIL_Data_Call_Response_v11 s_rec;
+    static RIL_DataCallRecord s_rec;
     s_rec = rec;
     ril_complete_data_token(RIL_E_GENERIC_FAILURE, &s_rec);
 }
