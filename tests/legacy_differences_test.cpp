@@ -248,6 +248,33 @@ TEST_P(Difference, WcdmaDataCallDialsAndRunsPppdInTheBuildsForm) {
     EXPECT_EQ(log.find("$*") != std::string::npos, legacy);
 }
 
+/* ---- WCDMA: a long loss of signal restarts the radio (legacy) or the module ---- */
+
+TEST_P(Difference, WcdmaLongLossOfSignalRecovery) {
+    TempRoot root;
+    ModuleConfig cfg = ModuleConfig::forModel("wcdma6290", root.path() + "/sysroot");
+    cfg.resetGap = 200ms;
+    cfg.state.net.rssi = 0;
+    SimulatedModule module(cfg);
+    DaemonHarness d(root);
+    DaemonOptions opt;
+    opt.library = GetParam().path();
+    opt.timeScale = kScale;
+    d.start(opt);
+    // the signal polls run until the module has been without signal for 30 s
+    if (GetParam().legacy) {
+        ASSERT_TRUE(module.waitForCommand("AT+CFUN=0", 90s)) << d.logText();
+        size_t from = 0;
+        auto cmds = module.commands();
+        for (size_t i = 0; i < cmds.size(); i++)
+            if (cmds[i] == "AT+CFUN=0") from = i;
+        EXPECT_TRUE(module.waitForCommand("AT+CFUN=1", 30s, from));
+        EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "AT^RESET"), 0);
+    } else {
+        ASSERT_TRUE(module.waitForCommand("AT^RESET", 90s)) << d.logText();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, Difference, ::testing::ValuesIn(kBuilds), buildName);
 
 }  // namespace
