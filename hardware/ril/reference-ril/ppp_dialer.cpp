@@ -23,8 +23,15 @@
 
 extern "C" {
 char g_shellcommand[RIL_SHELLCOMMAND_MAX];
+#if RIL_VERSION >= 15
 char g_pppduser[RIL_PPP_TEXT_MAX] = " ";
 char g_pppdwd[RIL_PPP_TEXT_MAX] = " ";
+#else
+// the legacy build starts with the CDMA default account, bare (without the
+// option words): a dial before any set-up names no user to pppd
+char g_pppduser[RIL_PPP_TEXT_MAX] = RIL_CDMA_DEFAULT_USER;
+char g_pppdwd[RIL_PPP_TEXT_MAX] = RIL_CDMA_DEFAULT_PASSWORD;
+#endif
 char g_pppduser_only[RIL_PPP_TEXT_MAX];
 char g_pppdwd_only[RIL_PPP_TEXT_MAX];
 char g_apn[RIL_PPP_TEXT_MAX] = "3gnet";
@@ -86,8 +93,12 @@ void argOption(const char *option, const char *word) {
     argAdd(option + wl + 1, strlen(option + wl + 1));
 }
 
-// the line as logged: the password replaced by stars
-const char *maskedPassword(void) { return g_pppdwd[0] == 'p' ? "password ******" : g_pppdwd; }
+// the line as logged: the password replaced by stars, whether it carries
+// the option word or not (the legacy preset is bare)
+const char *maskedPassword(void) {
+    if (strncmp(g_pppdwd, "password ", 9) == 0) return "password ******";
+    return (g_pppdwd[0] == '\0' || strcmp(g_pppdwd, " ") == 0) ? g_pppdwd : "******";
+}
 
 void pppdPort(char *out, size_t len) { snprintf(out, len, "/dev/%s", g_data_device_path); }
 

@@ -13,6 +13,9 @@
 #include "ril_interface.h"
 
 #define RIL_PPP_TEXT_MAX 128
+/* the operator's default data-service account of the CDMA family */
+#define RIL_CDMA_DEFAULT_USER "ctnet@mycdma.cn"
+#define RIL_CDMA_DEFAULT_PASSWORD "vnet.mobi"
 #define RIL_SHELLCOMMAND_MAX 4096
 #define RIL_APN_MAX_LEN 100
 #define RIL_PPP_ARGV_MAX 48

@@ -30,6 +30,7 @@ int g_moduletype = 1;
 int s_port_layout = 0;
 int g_use_rndis = 0;
 int s_detected_cardtype = 0;
+int s_lte_subtype = 0;
 
 }  // extern "C"
 
@@ -152,6 +153,7 @@ void classify(const char *line) {
         // out as the generic ones
         setFamily(RIL_FAMILY_LTE);
         g_moduletype = 3;
+        s_lte_subtype = 4;
         RILDEBUG("  is   a 1404 lte module  ");
     } else if (containsAny(line, kLteHints)) {
         if (!containsAny(line, kLteProducts)) return;  // "36" or "019" alone: left as it was

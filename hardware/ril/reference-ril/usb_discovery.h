@@ -17,6 +17,9 @@ extern int g_moduletype; /* 1 6290-kind WCDMA, 2 CDMA, 3 LTE, 4 8909-kind LTE, 5
 extern int s_port_layout; /* 0 generic, 1 two-port, 2 with GPS, 3 ASR */
 extern int g_use_rndis;
 extern int s_detected_cardtype;
+/* 4 for the LTE modules only the legacy build knows (products 1404 and
+ * 1C25), else 0; never reset */
+extern int s_lte_subtype;
 
 /* One scan of the option (then cdc_acm) driver directories. Returns the bit
  * set of the roles found, 0 for nothing; RIL_Init and the main loops treat
