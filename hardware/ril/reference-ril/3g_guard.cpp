@@ -233,12 +233,17 @@ extern "C" void ResumeSem(const char *caller, int line) {
         ril_complete_data_token(RIL_E_GENERIC_FAILURE, nullptr);
         return;
     }
+#if RIL_VERSION >= 15
     getservicestatus();
     if (g_use_hasdataservice) {
         PrepareDial();
         return;
     }
     scheduleResume(3, 0);
+#else
+    // the legacy build prepares at once, registered or not
+    PrepareDial();
+#endif
 }
 
 static int sendOk(const char *cmd) {
@@ -257,8 +262,13 @@ static void sendGpsPassword(void) {
     sendOk(cmd);
 }
 
+// the context for cid 1; the legacy build defines cid 3 the same way first
 static void sendContext(const char *apn) {
     char cmd[RIL_PPP_TEXT_MAX + 48];
+#if RIL_VERSION < 15
+    snprintf(cmd, sizeof(cmd), "AT+CGDCONT=3,\"%s\",\"%s\",,0,0", "IP", apn);
+    sendOk(cmd);
+#endif
     snprintf(cmd, sizeof(cmd), "AT+CGDCONT=1,\"%s\",\"%s\",,0,0", "IP", apn);
     sendOk(cmd);
 }
@@ -283,11 +293,9 @@ extern "C" int PrepareDial(void) {
     SetGuradFlag("PrepareDial", __LINE__);
     g_inprocess = 1;
     if (s_cardtype != RIL_FAMILY_CDMA && g_use_rndis) {
-        char cmd[RIL_PPP_TEXT_MAX + 48];
         sendOk("AT+CONN=0, ?");
         sendOk("AT+CONN=0, 0");
-        snprintf(cmd, sizeof(cmd), "AT+CGDCONT=1,\"%s\",\"%s\",,0,0", "IP", g_apn);
-        sendOk(cmd);
+        sendContext(g_apn);
         sendOk("AT+CONN=0, 1");
         g_lte_netstatus = 1;
         g_lte_connectbegin = GetTickCount();
@@ -305,12 +313,13 @@ extern "C" int PrepareDial(void) {
                 return 0;
             }
             if (is_cdma) break;
-            if (sendOk("AT^DATADOWN") && delivered) break;
+            // the legacy build drops the context instead of the module's data
+            if (sendOk(RIL_VERSION >= 15 ? "AT^DATADOWN" : "AT+CGACT=0, 1") && delivered) break;
             if (ril_module_profile()->dialPrepOnce || attempt == 6) break;
             sleepMsec(1000);
         }
         RILDEBUG("%s", "DOG >> check if it is a 6290");
-        sendOk("AT+CRM=0");
+        if (RIL_VERSION >= 15) sendOk("AT+CRM=0");
         sendGpsPassword();
         if (is_cdma == 1) {
             sendContext("");
