@@ -434,7 +434,7 @@ TEST(DataRequests, InitialAttachListFailCauseAndAllowData) {
         EXPECT_EQ(rig.d.property("ril.rild.connected"), "true");
     }
     Rig lte("lte", {{"ril.rild.connected", "true"}});
-    ASSERT_TRUE(lte.ready());
+    ASSERT_TRUE(lte.ready()) << lte.d.logText();
     EXPECT_EQ(lte.response(lte.d.request("RIL_REQUEST_SET_INITIAL_ATTACH_APN")).value("error", -1), 0);
     // the legacy tables have no ALLOW_DATA: the family's empty-entry answer
     EXPECT_EQ(lte.response(lte.d.request("RIL_REQUEST_ALLOW_DATA 1")).value("error", -1),
