@@ -388,8 +388,9 @@ struct AuthCase {
 TEST_P(Difference, LteSetUpTakesTheAuthenticationTypeOnlyInTheLegacyBuild) {
     const bool legacy = GetParam().legacy;
     // one daemon: is_pap stays set once type 1 chose form 2 ("2" clears it)
-    const AuthCase cases[] = {{"3", "", false}, {"0", "-pap -chap", false}, {"1", "-chap", true},
-                              {"2", "-pap", false}};
+    // last, a hostile type: no option text comes of it
+    const AuthCase cases[] = {{"3", "", false},  {"0", "-pap -chap", false}, {"1", "-chap", true},
+                              {"2", "-pap", false}, {"1;reboot", "", false}};
     Rig r(GetParam(), "lte", true);
     ASSERT_TRUE(r.ready("ril.kivo.iccid")) << r.d.logText();
     ASSERT_TRUE(riltest::waitUntil([&] { return r.d.property("gsm.sim.state") == "READY"; }, 30s));
@@ -415,6 +416,10 @@ TEST_P(Difference, LteSetUpTakesTheAuthenticationTypeOnlyInTheLegacyBuild) {
                 EXPECT_NE(line.find(std::string("refuse-chap ") + c.option + "  novjccomp"), std::string::npos) << line;
                 EXPECT_NE(line.find("-am $*"), std::string::npos) << line;
                 EXPECT_NE(std::find(argv.begin(), argv.end(), "-chap"), argv.end());
+            }
+            if (std::string(c.type) == "1;reboot") {
+                EXPECT_EQ(std::find(argv.begin(), argv.end(), "-chap"), argv.end());
+                EXPECT_EQ(line.find("reboot"), std::string::npos) << line;
             }
         } else {
             EXPECT_FALSE(form2) << line;
