@@ -81,10 +81,11 @@ struct Rig {
         auto cmds = module.commands();
         return (size_t)std::count(cmds.begin() + (long)std::min(from, cmds.size()), cmds.end(), cmd);
     }
-    // pppd's argument vectors, as the stand-in recorded them
-    std::map<int, std::vector<std::string>> pppdArgs() {
+    // the argument vectors of a platform program, as its stand-in recorded them
+    std::map<int, std::vector<std::string>> pppdArgs() { return programArgs("pppd"); }
+    std::map<int, std::vector<std::string>> programArgs(const std::string &tool) {
         std::map<int, std::vector<std::string>> runs;
-        std::string dir = root.at("/sysroot/run/pppd");
+        std::string dir = root.at("/sysroot/run/" + tool);
         DIR *dd = opendir(dir.c_str());
         if (dd == nullptr) return runs;
         while (struct dirent *e = readdir(dd)) {
@@ -433,6 +434,16 @@ TEST_P(Difference, LteSetUpTakesTheAuthenticationTypeOnlyInTheLegacyBuild) {
         EXPECT_EQ(down.value("error", -1), 0) << down.dump();
         // the legacy build drops the context, the current one the module's data
         EXPECT_EQ(r.count("AT+CGACT=0, 1", mark), legacy ? 1u : 0u) << c.type;
+        if (std::string(c.type) == "3") {
+            // the ping thread of a successful dial: its probe command
+            ASSERT_TRUE(riltest::waitUntil([&] { return !r.programArgs("ping").empty(); }, 10s));
+            std::vector<std::string> ping = r.programArgs("ping").begin()->second;
+            ASSERT_GE(ping.size(), 2u);
+            std::vector<std::string> opts(ping.begin() + 1, ping.end() - 1);
+            const std::vector<std::string> want =
+                legacy ? std::vector<std::string>{"-c", "1"} : std::vector<std::string>{"-s", "1", "-c", "1"};
+            EXPECT_EQ(opts, want);
+        }
         EXPECT_EQ(r.count("AT^DATADOWN", mark), legacy ? 0u : 1u) << c.type;
     }
 }
