@@ -17,6 +17,7 @@ static_assert(sizeof(RIL_Data_Call_Response_v11) == 44, "data-call record");
 static_assert(offsetof(RIL_Data_Call_Response_v11, type) == 16, "data-call record: type");
 static_assert(offsetof(RIL_Data_Call_Response_v11, pcscf) == 36, "data-call record: pcscf");
 static_assert(offsetof(RIL_Data_Call_Response_v11, mtu) == 40, "data-call record: mtu");
+static_assert(sizeof(RIL_Data_Call_Response_v6) == 36, "legacy data-call record");
 static_assert(sizeof(RIL_SignalStrength_v10) == 56, "signal record");
 static_assert(offsetof(RIL_SignalStrength_v10, LTE_SignalStrength) == 28, "signal record: LTE part");
 static_assert(sizeof(RIL_SMS_Response) == 12, "SMS response");
@@ -42,6 +43,8 @@ TEST(RecordSizes, FollowThePlatformLayout) {
     size_t dataCall = alignUp(alignUp(4 * I, P) + 6 * P + I, WIDE);
     EXPECT_EQ(sizeof(RIL_Data_Call_Response_v11), dataCall);
     EXPECT_EQ(offsetof(RIL_Data_Call_Response_v11, mtu), alignUp(4 * I, P) + 6 * P);
+    // the legacy record: the same without pcscf and mtu
+    EXPECT_EQ(sizeof(RIL_Data_Call_Response_v6), alignUp(alignUp(4 * I, P) + 5 * P, WIDE));
     // fourteen ints in five groups
     EXPECT_EQ(sizeof(RIL_SignalStrength_v10), 14 * I);
     // messageRef, ackPDU, errorCode

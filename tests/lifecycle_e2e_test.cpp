@@ -151,6 +151,16 @@ TEST_F(Lifecycle, LteUnplugAndReplugWithinTheSearchResumesHot) {
     ASSERT_TRUE(waitLog("WDog after>>"));
     module->unplug();
     ASSERT_TRUE(waitLog("AT channel closed"));
+    if (riltest::testingLegacy()) {
+        // the legacy LTE family resumes only when its first look finds the
+        // module; back after a missed look, it restarts the process
+        ASSERT_TRUE(waitLog("search device: attempt 1 result 0")) << d.logText();
+        module->plug();
+        EXPECT_EQ(d.waitExit(std::chrono::seconds(20)), 0) << d.logText();
+        EXPECT_TRUE(logHas("----restart ril after 6s----"));
+        EXPECT_FALSE(logHas("*******Hot Resume*******"));
+        return;
+    }
     size_t before = module->commands().size();
     module->plug();
     ASSERT_TRUE(waitLog("Re-opening after close")) << d.logText();
@@ -190,6 +200,12 @@ TEST_F(Lifecycle, LteDeviceGoneBeyondTheSearchIsReportedUnavailableAndReopensCol
     size_t mark = d.messages().size();
     module->unplug();
     ASSERT_TRUE(waitLog("*******missed device*******")) << d.logText();
+    if (riltest::testingLegacy()) {
+        // the legacy LTE family ends the process at once for the platform to restart it
+        EXPECT_EQ(d.waitExit(std::chrono::seconds(10)), 0) << d.logText();
+        EXPECT_FALSE(logHas("----restart ril after 6s----"));
+        return;
+    }
     EXPECT_TRUE(radioStateReported(RADIO_STATE_UNAVAILABLE, mark));
     size_t before = module->commands().size();
     module->plug();
@@ -222,7 +238,12 @@ TEST_F(Lifecycle, ModuleOfAnotherFamilyEndsTheProcessAndTheSupervisorRestartsIt)
     ASSERT_TRUE(waitUntil([&] { return d.count([](const json &m) { return isType(m, "init"); }) == 2; },
                           std::chrono::seconds(20)))
         << d.logText();
-    EXPECT_TRUE(logHas("card is not the same exit now!"));
+    // the current LTE family finds the other family's module and ends then;
+    // the legacy one mostly ends by itself first (a look missed the module),
+    // unless its first look already finds the new one
+    if (!riltest::testingLegacy()) {
+        EXPECT_TRUE(logHas("card is not the same exit now!"));
+    }
     json second;
     for (const auto &m : d.messages())
         if (isType(m, "init")) second = m;

@@ -47,7 +47,7 @@ void usage() {
             "options: --pin CODE --puk CODE --locked --no-sim --imsi X --cdma-imsi X --iccid X\n"
             "         --imei X --meid X|none --hwinfo N|none --no-network --signal RSSI\n"
             "         --replay LOG  answer as the module in LOG did (the library's AT> and AT< lines)\n"
-            "         --reset-gap MS --echo --unplugged --quiet\n"
+            "         --reset-gap MS --echo --unplugged --quiet --usb-id VVVV:PPPP\n"
             "Control commands are read from standard input too when it is the\n"
             "foreground terminal ('help' lists them).\n");
 }
@@ -102,7 +102,7 @@ int main(int argc, char **argv) {
             opts.emplace_back(a, "");
         } else if (a == "--pin" || a == "--puk" || a == "--imsi" || a == "--cdma-imsi" || a == "--iccid" ||
                    a == "--imei" || a == "--meid" || a == "--hwinfo" || a == "--signal" || a == "--reset-gap" ||
-                   a == "--replay") {
+                   a == "--replay" || a == "--usb-id") {
             opts.emplace_back(a, value());
         } else if (a == "-h" || a == "--help") {
             usage();
@@ -128,6 +128,15 @@ int main(int argc, char **argv) {
     std::unique_ptr<ControlServer> server;
     try {
         ModuleConfig cfg = ModuleConfig::forModel(model, sysroot);
+        for (const auto &o : opts) {
+            // the model's ports under other USB ids ("12D1:1C25")
+            if (o.first != "--usb-id") continue;
+            size_t colon = o.second.find(':');
+            if (colon == std::string::npos) throw std::runtime_error("--usb-id wants VVVV:PPPP");
+            cfg.device = UsbTree::model(model);
+            cfg.device->vendor = o.second.substr(0, colon);
+            cfg.device->product = o.second.substr(colon + 1);
+        }
         for (const auto &o : opts) {
             ModuleState &s = cfg.state;
             if (o.first == "--pin") s.sim.pin = o.second;

@@ -6,7 +6,16 @@
 
 namespace {
 const struct RIL_Env *g_legacy_env = nullptr;
-}
+thread_local int t_in_export = 0;
+
+// marks the thread while a call through the exports runs
+struct InExport {
+    InExport() { t_in_export++; }
+    ~InExport() { t_in_export--; }
+};
+}  // namespace
+
+extern "C" int ril_host_in_daemon_export(void) { return t_in_export > 0 ? 1 : 0; }
 
 extern "C" const char *requestToString(int request) {
     switch (request) {
@@ -35,11 +44,13 @@ extern "C" const char *ril_host_unsol_name(int code) {
 extern "C" void ril_host_set_legacy_env(const struct RIL_Env *env) { g_legacy_env = env; }
 
 extern "C" void RIL_onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t responselen) {
+    InExport mark;
     if (g_legacy_env != nullptr && g_legacy_env->OnRequestComplete != nullptr)
         g_legacy_env->OnRequestComplete(t, e, response, responselen);
 }
 
 extern "C" void RIL_onUnsolicitedResponse(int unsolResponse, const void *data, size_t datalen) {
+    InExport mark;
     if (g_legacy_env != nullptr && g_legacy_env->OnUnsolicitedResponse != nullptr)
         g_legacy_env->OnUnsolicitedResponse(unsolResponse, data, datalen);
 }

@@ -42,11 +42,25 @@ char priority_letter(int prio) {
     }
 }
 
+// $RIL_LOG_BUFFERS, when set, names a file that gets "<buffer id> <tag>" for
+// every record, so a test can tell which log a library writes to.
+void note_buffer(int bufID, const char *tag) {
+    const char *dest = getenv("RIL_LOG_BUFFERS");
+    if (dest == nullptr || dest[0] == '\0') return;
+    int fd = open(dest, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    char line[96];
+    int n = snprintf(line, sizeof(line), "%d %.64s\n", bufID, tag);
+    if (n > 0 && write(fd, line, (size_t)n) < 0) n = -1;
+    close(fd);
+}
+
 }  // namespace
 
-extern "C" int __android_log_buf_write(int /*bufID*/, int prio, const char *tag, const char *text) {
+extern "C" int __android_log_buf_write(int bufID, int prio, const char *tag, const char *text) {
     if (tag == nullptr) tag = "";
     if (text == nullptr) text = "";
+    note_buffer(bufID, tag);
     struct timeval tv;
     gettimeofday(&tv, nullptr);
     struct tm tmv;

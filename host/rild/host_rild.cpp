@@ -117,11 +117,14 @@ void emit(const json &j) {
     const std::string type = j.value("type", "");
     if (type == "response") {
         std::cout << "< " << j["request"].get<std::string>() << " (" << j["code"] << ") token=" << j["token"]
-                  << " error=" << errnoName(j["error"].get<int>()) << "(" << j["error"] << ")\n";
+                  << " error=" << errnoName(j["error"].get<int>()) << "(" << j["error"] << ")";
+        if (j.value("via", "") == "daemon-library") std::cout << " via RIL_onRequestComplete";
+        std::cout << "\n";
         std::cout << renderHuman(j["data"], 4);
     } else if (type == "unsol") {
         std::cout << "<< " << j["name"].get<std::string>() << " (" << j["code"] << ")";
         if (j.contains("radio_state")) std::cout << ": radio state now RADIO_STATE_" << radioStateName(j["radio_state"]);
+        if (j.value("via", "") == "daemon-library") std::cout << " via RIL_onUnsolicitedResponse";
         std::cout << "\n";
         std::cout << renderHuman(j["data"], 4);
     } else if (type == "error") {
@@ -157,6 +160,10 @@ void emitError(const std::string &message) { emit({{"type", "error"}, {"message"
 
 /* ---- RIL_Env ---- */
 
+// "daemon-library": the library called RIL_onRequestComplete or
+// RIL_onUnsolicitedResponse of the daemon library; "env": its RIL_Env
+const char *completionPath() { return ril_host_in_daemon_export() ? "daemon-library" : "env"; }
+
 void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t responselen) {
     auto completedAt = std::chrono::steady_clock::now();
     long token = (long)(intptr_t)t;
@@ -191,6 +198,8 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
           {"error", (int)e},
           {"error_name", errnoName((int)e)},
           {"data", data},
+          {"length", (long)responselen},
+          {"via", completionPath()},
           {"latency_us", latencyUs}});
     // only now is the request no longer pending: "idle" and the end of input
     // wait for this answer to be out
@@ -200,7 +209,11 @@ void onRequestComplete(RIL_Token t, RIL_Errno e, void *response, size_t response
 }
 
 void onUnsolicitedResponse(int code, const void *data, size_t datalen) {
-    json msg = {{"type", "unsol"}, {"code", code}, {"name", unsolName(code)}, {"data", decodeUnsol(code, data, datalen)}};
+    json msg = {{"type", "unsol"},
+                {"code", code},
+                {"name", unsolName(code)},
+                {"data", decodeUnsol(code, data, datalen)},
+                {"via", completionPath()}};
     // as the platform daemon does, ask for the new state on a state change
     if (code == RIL_UNSOL_RESPONSE_RADIO_STATE_CHANGED && g_daemon->funcs != nullptr)
         msg["radio_state"] = (int)g_daemon->funcs->onStateRequest();
@@ -559,6 +572,7 @@ int main(int argc, char **argv) {
     for (auto &a : opt.libArgs) libArgv.push_back(&a[0]);
     libArgv.push_back(nullptr);
     g_daemon->funcs = init(&s_env, (int)libArgv.size() - 1, libArgv.data());
+    if (g_daemon->funcs != nullptr) setLibraryVersion(g_daemon->funcs->version);
     if (g_daemon->funcs == nullptr) {
         fprintf(stderr, "host-rild: RIL_Init returned null\n");
         return 2;

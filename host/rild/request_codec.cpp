@@ -319,11 +319,27 @@ json decodeDataCall(const RIL_Data_Call_Response_v11 &d) {
             {"pcscf", str(d.pcscf)}, {"mtu", d.mtu}};
 }
 
-json decodeDataCalls(const void *data, size_t len) {
+int s_libraryVersion = 15;
+
+// the legacy interface's record: the same fields without pcscf and mtu
+json decodeDataCall(const RIL_Data_Call_Response_v6 &d) {
+    return {{"status", d.status}, {"suggestedRetryTime", d.suggestedRetryTime}, {"cid", d.cid},
+            {"active", d.active}, {"type", str(d.type)},       {"ifname", str(d.ifname)},
+            {"addresses", str(d.addresses)}, {"dnses", str(d.dnses)}, {"gateways", str(d.gateways)}};
+}
+
+template <typename Record>
+json decodeRecords(const void *data, size_t len) {
     json arr = json::array();
-    const RIL_Data_Call_Response_v11 *d = (const RIL_Data_Call_Response_v11 *)data;
-    for (size_t i = 0; i < len / sizeof(RIL_Data_Call_Response_v11); i++) arr.push_back(decodeDataCall(d[i]));
+    const Record *d = (const Record *)data;
+    for (size_t i = 0; i < len / sizeof(Record); i++) arr.push_back(decodeDataCall(d[i]));
     return arr;
+}
+
+json decodeDataCalls(const void *data, size_t len) {
+    if (data == nullptr) return json::array();
+    if (s_libraryVersion < 10) return decodeRecords<RIL_Data_Call_Response_v6>(data, len);
+    return decodeRecords<RIL_Data_Call_Response_v11>(data, len);
 }
 
 json decodeCellIdentity(const RIL_CellIdentity_v16 &c) {
@@ -695,5 +711,7 @@ json rawBytes(const void *data, size_t len) {
     }
     return {{"bytes", len}, {"hex", hex}};
 }
+
+void setLibraryVersion(int version) { s_libraryVersion = version; }
 
 }  // namespace hostril

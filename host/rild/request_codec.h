@@ -62,6 +62,8 @@ std::string requestUsage(int code);
 // for the registration answers.
 nlohmann::json decodeResponse(int code, int family, const void *data, size_t len);
 nlohmann::json decodeUnsol(int code, const void *data, size_t len);
+// the data-call records follow the loaded library's interface version
+void setLibraryVersion(int version);
 
 // Human-readable rendering of a decoded value, indented.
 std::string renderHuman(const nlohmann::json &value, int indent);

@@ -17,6 +17,11 @@ namespace riltest {
 std::string buildPath(const std::string &rel) { return std::string(RIL_BUILD_DIR) + rel; }
 std::string currentLibrary() { return buildPath("/lib/libreference-ril.so"); }
 std::string legacyLibrary() { return buildPath("/lib/lib-ril-kivo.so"); }
+bool testingLegacy() {
+    const char *which = getenv("RIL_TEST_LIBRARY");
+    return which != nullptr && strcmp(which, "legacy") == 0;
+}
+std::string libraryUnderTest() { return testingLegacy() ? legacyLibrary() : currentLibrary(); }
 
 bool waitUntil(const std::function<bool()> &cond, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;

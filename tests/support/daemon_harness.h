@@ -23,9 +23,14 @@ namespace riltest {
 std::string buildPath(const std::string &rel);  // RIL_BUILD_DIR + rel
 std::string currentLibrary();                     // lib/libreference-ril.so
 std::string legacyLibrary();                      // lib/lib-ril-kivo.so
+// The deliverable the shared suites run against: the legacy one when
+// RIL_TEST_LIBRARY=legacy (ctest registers those suites twice), else the
+// current one. Expected legacy differences ask testingLegacy().
+std::string libraryUnderTest();
+bool testingLegacy();
 
 struct DaemonOptions {
-    std::string library = currentLibrary();
+    std::string library = libraryUnderTest();
     long timeScale = 1;
     bool supervise = false;
     bool withPlugin = false;  // install the recording plug-in under the sysroot

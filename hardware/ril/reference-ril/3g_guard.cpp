@@ -50,7 +50,7 @@ RIL_OnUnsolicitedHook g_unsresponse = nullptr;
 RIL_TimedCallbackHook g_timecallback = nullptr;
 RIL_TimedCallback g_checkdatamode = nullptr;
 int (*g_pgetsimstatus)(void) = nullptr;
-RIL_Data_Call_Response_v11 g_datacall_response;
+RIL_DataCallRecord g_datacall_response;
 }
 
 static pthread_mutex_t s_checkstart_lock = PTHREAD_MUTEX_INITIALIZER;
@@ -130,9 +130,9 @@ namespace {
 
 pthread_mutex_t s_token_lock = PTHREAD_MUTEX_INITIALIZER;
 unsigned long s_park_seq = 0;  // one number per parking, for the deadline
-RIL_Data_Call_Response_v11 s_failrecord;
+RIL_DataCallRecord s_failrecord;
 
-void completeToken(RIL_Token t, RIL_Errno e, RIL_Data_Call_Response_v11 *record) {
+void completeToken(RIL_Token t, RIL_Errno e, RIL_DataCallRecord *record) {
     RIL_OnRequestCompleteHook done = g_OnResponseComplete;
     if (t == nullptr || done == nullptr) return;
     if (record != nullptr)
@@ -187,7 +187,7 @@ extern "C" RIL_Token ril_take_data_token(void) {
     return t;
 }
 
-extern "C" int ril_complete_data_token(RIL_Errno e, RIL_Data_Call_Response_v11 *record) {
+extern "C" int ril_complete_data_token(RIL_Errno e, RIL_DataCallRecord *record) {
     if (g_OnResponseComplete == nullptr) return 0;
     RIL_Token t = ril_take_data_token();
     if (t == nullptr) return 0;
@@ -261,12 +261,17 @@ extern "C" void ResumeSem(const char *caller, int line) {
         ril_complete_data_token(RIL_E_GENERIC_FAILURE, nullptr);
         return;
     }
+#if RIL_VERSION >= 15
     getservicestatus();
     if (g_use_hasdataservice) {
         PrepareDial();
         return;
     }
     scheduleResume(3, 0);
+#else
+    // the legacy build prepares at once, registered or not
+    PrepareDial();
+#endif
 }
 
 static int sendOk(const char *cmd) {
@@ -285,8 +290,13 @@ static void sendGpsPassword(void) {
     sendOk(cmd);
 }
 
+// the context for cid 1; the legacy build defines cid 3 the same way first
 static void sendContext(const char *apn) {
     char cmd[RIL_PPP_TEXT_MAX + 48];
+#if RIL_VERSION < 15
+    snprintf(cmd, sizeof(cmd), "AT+CGDCONT=3,\"%s\",\"%s\",,0,0", "IP", apn);
+    sendOk(cmd);
+#endif
     snprintf(cmd, sizeof(cmd), "AT+CGDCONT=1,\"%s\",\"%s\",,0,0", "IP", apn);
     sendOk(cmd);
 }
@@ -311,11 +321,9 @@ extern "C" int PrepareDial(void) {
     SetGuradFlag("PrepareDial", __LINE__);
     g_inprocess = 1;
     if (s_cardtype != RIL_FAMILY_CDMA && g_use_rndis) {
-        char cmd[RIL_PPP_TEXT_MAX + 48];
         sendOk("AT+CONN=0, ?");
         sendOk("AT+CONN=0, 0");
-        snprintf(cmd, sizeof(cmd), "AT+CGDCONT=1,\"%s\",\"%s\",,0,0", "IP", g_apn);
-        sendOk(cmd);
+        sendContext(g_apn);
         sendOk("AT+CONN=0, 1");
         g_lte_netstatus = 1;
         g_lte_connectbegin = GetTickCount();
@@ -336,12 +344,13 @@ extern "C" int PrepareDial(void) {
                 return 0;
             }
             if (is_cdma) break;
-            if (sendOk("AT^DATADOWN") && delivered) break;
+            // the legacy build drops the context instead of the module's data
+            if (sendOk(RIL_VERSION >= 15 ? "AT^DATADOWN" : "AT+CGACT=0, 1") && delivered) break;
             if (ril_module_profile()->dialPrepOnce || attempt == 6) break;
             sleepMsec(1000);
         }
         RILDEBUG("%s", "DOG >> check if it is a 6290");
-        sendOk("AT+CRM=0");
+        if (RIL_VERSION >= 15) sendOk("AT+CRM=0");
         sendGpsPassword();
         if (is_cdma == 1) {
             sendContext("");
@@ -402,6 +411,9 @@ extern "C" void *ResumeNetWorkThread(void *) {
 
 namespace {
 
+// address-less resumes retried before the parked set-up fails
+constexpr int kAddresslessResumes = RIL_VERSION >= 15 ? 5 : 3;
+
 // the text fields of the record live here between completions
 char s_addr[92];
 char s_dns[2 * PROPERTY_VALUE_MAX + 2];
@@ -415,7 +427,7 @@ void cycleRadio(long gapMs) {
 
 const char *dialString(void) {
     switch (s_cardtype) {
-        case RIL_FAMILY_WCDMA: return "ATDT*99***1#";
+        case RIL_FAMILY_WCDMA: return RIL_VERSION >= 15 ? "ATDT*99***1#" : "ATD*99***1#";
         case RIL_FAMILY_LTE: return "ATD*99***1#";
         default: return "ATDT#777";
     }
@@ -463,7 +475,9 @@ void fillRecord(int retry, const char *ifname, const char *addr, bool withDns) {
     }
     g_datacall_response.dnses = withDns ? s_dns : nullptr;
     g_datacall_response.gateways = g_getway_ip;
+#if RIL_VERSION >= 15
     if (g_datacall_response.pcscf == nullptr) g_datacall_response.pcscf = (char *)"";
+#endif
 }
 
 void startChecker(const struct timeval *tv) {
@@ -575,11 +589,11 @@ extern "C" int ResumeNetWork(void) {
             RILDEBUG("%s", "time 5 s");
         } else if (g_OnResponseComplete != nullptr) {
             fillRecord(0, "ppp0", nullptr, false);
-            if (g_retrytimes <= 5) {
+            if (g_retrytimes <= kAddresslessResumes) {
                 scheduleResume(3, 0);
                 return 0;
             }
-            RILDEBUG("%s", "g_retrytimes > 5");
+            RILDEBUG("%s", RIL_VERSION >= 15 ? "g_retrytimes > 5" : "g_retrytimes > 3");
             ril_complete_data_token(RIL_E_GENERIC_FAILURE, &g_datacall_response);
             RILDEBUG("%s", "unresponse data list changed");
             if (g_unsresponse != nullptr) g_unsresponse(RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);

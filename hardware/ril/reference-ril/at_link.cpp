@@ -480,7 +480,8 @@ int writeCommand(const char *s) {
 long long chooseTimeout(const char *command, long long timeoutMsec) {
     if (timeoutMsec == 0) timeoutMsec = strstr(command, "COPS") != nullptr ? 100000 : 30000;
     if (strstr(command, "CLCC") != nullptr || strstr(command, "ATE0") != nullptr ||
-        strstr(command, "CMUT") != nullptr || strstr(command, "MODECONFIG") != nullptr) {
+        strstr(command, "CMUT") != nullptr || strstr(command, "MODECONFIG") != nullptr ||
+        (RIL_VERSION < 15 && strstr(command, "CFUN") != nullptr)) {
         timeoutMsec = 1000;
     }
     return timeoutMsec;
@@ -831,7 +832,25 @@ int at_get_cme_error(const AtReply *p_response) {
     return ret;
 }
 
+#if RIL_VERSION >= 15
 int at_handshake(void) { return 0; }
+#else
+// The legacy channel greets the module until it answers: up to 8 tries of
+// 250 ms, then a 250 ms pause for the module to settle.
+int at_handshake(void) {
+    if (t_isReader) return AT_ERROR_INVALID_THREAD;
+    int err = AT_ERROR_GENERIC;
+    {
+        CmdLock lock;
+        for (int i = 0; i < 8; i++) {
+            err = sendNolock("ATE0Q0V1", NO_RESULT, nullptr, nullptr, 250, nullptr);
+            if (err == 0) break;
+        }
+    }
+    if (err == 0) sleepMsec(250);
+    return err;
+}
+#endif
 
 int at_test_waiting_senders(void) {
     CmdLock lock;

@@ -300,7 +300,11 @@ extern "C" int kv_execcommand(const char *cmd) {
 
 static void *ping_thread_body(void *) {
     RILDEBUG("%s", "gurad test network");
+#if RIL_VERSION >= 15
     const char *argv[] = {"ping", "-s", "1", "-c", "1", kPingHost, nullptr};
+#else
+    const char *argv[] = {"ping", "-c", "1", kPingHost, nullptr};  // the legacy build's probe
+#endif
     ril_run_program(argv);
     return nullptr;
 }

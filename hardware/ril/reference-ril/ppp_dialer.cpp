@@ -23,8 +23,15 @@
 
 extern "C" {
 char g_shellcommand[RIL_SHELLCOMMAND_MAX];
+#if RIL_VERSION >= 15
 char g_pppduser[RIL_PPP_TEXT_MAX] = " ";
 char g_pppdwd[RIL_PPP_TEXT_MAX] = " ";
+#else
+// the legacy build starts with the CDMA default account, bare (without the
+// option words): a dial before any set-up names no user to pppd
+char g_pppduser[RIL_PPP_TEXT_MAX] = RIL_CDMA_DEFAULT_USER;
+char g_pppdwd[RIL_PPP_TEXT_MAX] = RIL_CDMA_DEFAULT_PASSWORD;
+#endif
 char g_pppduser_only[RIL_PPP_TEXT_MAX];
 char g_pppdwd_only[RIL_PPP_TEXT_MAX];
 char g_apn[RIL_PPP_TEXT_MAX] = "3gnet";
@@ -86,14 +93,30 @@ void argOption(const char *option, const char *word) {
     argAdd(option + wl + 1, strlen(option + wl + 1));
 }
 
-// the line as logged: the password replaced by stars
-const char *maskedPassword(void) { return g_pppdwd[0] == 'p' ? "password ******" : g_pppdwd; }
+// the line as logged: the password replaced by stars, whether it carries
+// the option word or not (the legacy preset is bare)
+const char *maskedPassword(void) {
+    if (strncmp(g_pppdwd, "password ", 9) == 0) return "password ******";
+    return (g_pppdwd[0] == '\0' || strcmp(g_pppdwd, " ") == 0) ? g_pppdwd : "******";
+}
 
 void pppdPort(char *out, size_t len) { snprintf(out, len, "/dev/%s", g_data_device_path); }
 
 void logCommand(void) { RILDEBUG("pppd command: %s", g_shellcommand); }
 
 }  // namespace
+
+// The legacy scripts end their pppd lines with the script's own arguments
+// ("$*"); they are none here, so the argument vector stays the same.
+#if RIL_VERSION < 15
+#define kPppTailForm1 "$*"
+#define kPppTailForm2 "$*"
+#define kPppTailForm3 " $*"
+#else
+#define kPppTailForm1 ""
+#define kPppTailForm2 ""
+#define kPppTailForm3 ""
+#endif
 
 extern "C" void GetPPPServiceName(void) {
     char value[PROPERTY_VALUE_MAX];
@@ -134,7 +157,7 @@ extern "C" void BuildPppdCommand(int selector) {
     if (selector == 1) {
         snprintf(g_shellcommand, sizeof(g_shellcommand),
                  "/system/bin/pppd  %s 115200  %s %s %s nodetach debug dump defaultroute usepeerdns  "
-                 "ipcp-accept-local ipcp-accept-remote  noipdefault ",
+                 "ipcp-accept-local ipcp-accept-remote  noipdefault " kPppTailForm1,
                  port, g_pppduser, maskedPassword(), auth);
         argOption(g_pppduser, "user");
         argOption(g_pppdwd, "password");
@@ -144,7 +167,7 @@ extern "C" void BuildPppdCommand(int selector) {
         snprintf(g_shellcommand, sizeof(g_shellcommand),
                  "/system/bin/pppd  %s 115200  defaultroute usepeerdns novj  -mschap -mschap-v2 refuse-eap "
                  "refuse-chap %s  novjccomp noipdefault ipcp-accept-local ipcp-accept-remote connect-delay 5000 "
-                 "ipcp-max-failure 60 ipcp-max-configure 60  %s %s -am ",
+                 "ipcp-max-failure 60 ipcp-max-configure 60  %s %s -am " kPppTailForm2,
                  port, auth, g_pppduser, maskedPassword());
         argWords("defaultroute usepeerdns novj -mschap -mschap-v2 refuse-eap refuse-chap");
         argWords(auth);
@@ -156,7 +179,7 @@ extern "C" void BuildPppdCommand(int selector) {
     } else {
         snprintf(g_shellcommand, sizeof(g_shellcommand),
                  "/system/bin/pppd  %s 115200  %s %s nodetach debug dump defaultroute usepeerdns  "
-                 "ipcp-accept-local ipcp-accept-remote  noipdefault ",
+                 "ipcp-accept-local ipcp-accept-remote  noipdefault " kPppTailForm3,
                  port, g_pppduser, maskedPassword());
         argOption(g_pppduser, "user");
         argOption(g_pppdwd, "password");

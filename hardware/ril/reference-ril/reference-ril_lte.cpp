@@ -11,6 +11,7 @@
 #include "ril_profile.h"
 #include "at_reply.h"
 #include "ril_families.h"
+#include "ril_legacy.h"
 #include "ril_log.h"
 #include "usb_discovery.h"
 
@@ -70,7 +71,11 @@ extern "C" void setRadioState_lte(RIL_RadioState newState, int line) {
     RILDEBUG("setRadioState(%s) line:%d", radioStateToString_lte(newState), line);
     ril_family_set_radio_state(&g_family_lte, newState);
 }
+#if RIL_VERSION >= 15
 extern "C" void onATReaderClosed_lte(void) { ril_family_reader_closed(&g_family_lte); }
+#else
+extern "C" void onATReaderClosed_lte(void) { ril_legacy_lte_reader_closed(&g_family_lte); }
+#endif
 
 extern "C" void sendCallStateChanged_lte(void * /*param*/) {
     if (s_hasinit)
@@ -133,6 +138,9 @@ extern "C" void initializeCallback_lte(void * /*param*/) {
     at_send_command("at^rptflag=0", nullptr);
 
     ril_profile_find_lte_kind();
+#if RIL_VERSION < 15
+    ril_legacy_lte_init();
+#endif
 
     setRadioState_lte(RADIO_STATE_UNAVAILABLE, __LINE__);
     if (isRadioOn_lte() >= 1)
@@ -189,6 +197,9 @@ extern "C" void onSIMReady_lte(void) {
         at_send_command("AT^MODECONFIG=2", nullptr);
     if (ril_profile_lte_forces_mode38())
         at_send_command("AT^MODECONFIG=38", nullptr);
+#if RIL_VERSION < 15
+    ril_legacy_lte_sim_ready();
+#endif
 
     if (s_hasinit)
         RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RADIO_CAPABILITY, &RadioCapability, sizeof(RadioCapability));

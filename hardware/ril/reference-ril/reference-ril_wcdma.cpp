@@ -24,7 +24,7 @@ static const char kWcdmaSource[] = "hardware/ril/reference-ril/reference-ril_wcd
 extern "C" {
 unsigned int s_lastopen_wcdma = 0;
 int s_callwaiting_wcdma = 0;
-RIL_Data_Call_Response_v11 s_datacall_wcdma;
+RIL_DataCallRecord s_datacall_wcdma;
 }
 
 // A changed WCDMA radio state is reported once initialization has run; the

@@ -365,6 +365,13 @@ void dialGsm(const CallFamily &f, void *data, size_t datalen, RIL_Token t) {
     // a status-29 end that no dial was waiting for must not redial this one
     __atomic_store_n(&s_needredial, 0, __ATOMIC_SEQ_CST);
     kv_raise_event(0, nullptr);
+#if RIL_VERSION < 15
+    // a second call while one is up: the legacy build raises the output gain
+    if (f.family == RIL_FAMILY_LTE && G_incall) {
+        RILDEBUG("--dial is incall---");
+        at_send_command("AT+COUTGAIN=8", nullptr);
+    }
+#endif
     char cmd[1024];
     RIL_Errno result = RIL_E_GENERIC_FAILURE;
     for (int redials = 0;; redials++) {
@@ -803,6 +810,7 @@ extern "C" void onUnsolCallLine_lte(const char *line, const char *) {
     bool due = true;
     if (isRing(line, true)) {
         is_callconnected = 4;
+        if (RIL_VERSION < 15) G_incall = 1;  // the legacy build marks the call at the ring
         if (ix.ringCount == 0) kLte.timed(incomingEvent, nullptr, nullptr);
         ix.ringCount++;
     }

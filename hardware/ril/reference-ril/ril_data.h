@@ -13,6 +13,9 @@
 #include "ril_interface.h"
 
 #define RIL_PPP_TEXT_MAX 128
+/* the operator's default data-service account of the CDMA family */
+#define RIL_CDMA_DEFAULT_USER "ctnet@mycdma.cn"
+#define RIL_CDMA_DEFAULT_PASSWORD "vnet.mobi"
 #define RIL_SHELLCOMMAND_MAX 4096
 #define RIL_APN_MAX_LEN 100
 #define RIL_PPP_ARGV_MAX 48
@@ -166,7 +169,7 @@ unsigned int ril_last_check_tick(void);
 void ril_park_data_token(RIL_Token t);
 RIL_Token ril_take_data_token(void);
 /* completes the parked token (if any) with e and the record (may be NULL) */
-int ril_complete_data_token(RIL_Errno e, RIL_Data_Call_Response_v11 *record);
+int ril_complete_data_token(RIL_Errno e, RIL_DataCallRecord *record);
 /* the longest a parked set-up waits for its answer, in clock milliseconds */
 #define RIL_DATA_TOKEN_LIMIT_MS 400000u
 

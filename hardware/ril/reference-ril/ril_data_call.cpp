@@ -22,7 +22,7 @@ namespace {
 const struct {
     const char *user;
     const char *pass;
-} dflt = {"ctnet@mycdma.cn", "vnet.mobi"};
+} dflt = {RIL_CDMA_DEFAULT_USER, RIL_CDMA_DEFAULT_PASSWORD};
 
 // records of the last list answer, and their texts
 constexpr size_t kMaxListRecords = 16;
@@ -85,6 +85,7 @@ void setPassword(const char *pass, bool alsoBare) {
 
 void setApn(const char *apn) { snprintf(g_apn, sizeof(g_apn), "%s", apn != nullptr ? apn : "3gnet"); }
 
+#if RIL_VERSION >= 15
 // the first number of a single-line reply; false when the command failed or
 // the line did not parse
 bool firstNumber(const char *cmd, const char *prefix, int *out, bool *sent) {
@@ -99,6 +100,40 @@ bool firstNumber(const char *cmd, const char *prefix, int *out, bool *sent) {
     at_response_free(r);
     return ok;
 }
+
+// The LTE set-up's signal and service gates: true when the module reports
+// no signal (99) or, after a signal that parsed, a service other than 2.
+// Failed or unparsed replies let the set-up go on.
+bool lteSignalGates(void) {
+    int value = 0;
+    bool sent = false;
+    bool parsed = is_cdma == 1 ? firstNumber("AT+CCSQ", "+CCSQ:", &value, &sent)
+                               : firstNumber("AT+CSQ", "+CSQ:", &value, &sent);
+    bool refuse = parsed && value == 99;
+    if (parsed && !refuse) {
+        int service = 0;
+        if (firstNumber("AT^SYSINFO", "^SYSINFO:", &service, &sent) && service != 2) refuse = true;
+    }
+    return refuse;
+}
+#else
+// pppd's authentication option from the set-up's authentication type: only
+// the fixed texts below ever reach the command line
+void setAuthOption(const char *type) {
+    if (type != nullptr && strcmp(type, "0") == 0) {
+        g_auth_option = "-pap -chap";
+    } else if (type != nullptr && strcmp(type, "1") == 0) {
+        g_auth_option = "-chap";
+        is_pap = 1;
+    } else if (type != nullptr && strcmp(type, "2") == 0) {
+        g_auth_option = "-pap";
+        is_pap = 0;
+    } else {
+        g_auth_option = "";
+    }
+    RILDEBUG("setup data call: authentication option \"%s\", is_pap %d", g_auth_option, is_pap);
+}
+#endif
 
 void stopBeforeSetup(void) {
     StopPPPD("Stop PPPD before setup data call", 0);
@@ -120,7 +155,7 @@ void failDuringCall(const Family &f, RIL_Token t) {
 /* ---- the data call list ---- */
 
 RilPdpEntry s_entries[kMaxListRecords];
-RIL_Data_Call_Response_v11 s_listout[kMaxListRecords];
+RIL_DataCallRecord s_listout[kMaxListRecords];
 
 // Builds the list from "+CGACT:" and "+CGDCONT:"; false when the module
 // failed or a line did not parse. lteSingle: one record, which becomes the
@@ -141,7 +176,7 @@ bool buildList(bool lteSingle, size_t *count) {
     at_response_free(r);
     if (!ok) return false;
     for (int i = 0; i < n; i++) {
-        RIL_Data_Call_Response_v11 &o = s_listout[i];
+        RIL_DataCallRecord &o = s_listout[i];
         memset(&o, 0, sizeof(o));
         o.status = 0;
         o.suggestedRetryTime = 10;
@@ -152,8 +187,10 @@ bool buildList(bool lteSingle, size_t *count) {
         o.addresses = (char *)"";
         o.dnses = (char *)"208.67.222.222";
         o.gateways = (char *)"";
+#if RIL_VERSION >= 15
         o.pcscf = (char *)"";
         o.mtu = 0;
+#endif
     }
     if (lteSingle && n > 0) s_listout[0] = g_datacall_response;
     *count = (size_t)n;
@@ -180,12 +217,12 @@ void dataCallList(const Family &f, bool lteSingle, RIL_Token t) {
 
 // a deactivation answers a parked set-up at once
 void endParkedSetup(void) {
-    RIL_Data_Call_Response_v11 rec = g_datacall_response;
+    RIL_DataCallRecord rec = g_datacall_response;
     rec.status = 0;
     rec.suggestedRetryTime = 99;
     rec.addresses = nullptr;
     rec.dnses = nullptr;
-    static RIL_Data_Call_Response_v11 s_rec;
+    static RIL_DataCallRecord s_rec;
     s_rec = rec;
     ril_complete_data_token(RIL_E_GENERIC_FAILURE, &s_rec);
 }
@@ -242,21 +279,17 @@ void OnLTE_RIL_REQUEST_SETUP_DATA_CALL(void *data, size_t datalen, RIL_Token t) 
     if (!setupArgs(kLte, data, datalen, t, &a)) return;
     const char *apn = a.apn, *user = a.user, *pass = a.pass;
     SetGuradFlag("OnLTE_RIL_REQUEST_SETUP_DATA_CALL", __LINE__);
-    int value = 0;
-    bool sent = false;
-    bool parsed = is_cdma == 1 ? firstNumber("AT+CCSQ", "+CCSQ:", &value, &sent)
-                               : firstNumber("AT+CSQ", "+CSQ:", &value, &sent);
-    bool refuse = parsed && value == 99;
-    if (parsed && !refuse) {
-        int service = 0;
-        if (firstNumber("AT^SYSINFO", "^SYSINFO:", &service, &sent) && service != 2) refuse = true;
-    }
-    if (refuse) {
+#if RIL_VERSION >= 15
+    if (lteSignalGates()) {
         RILDEBUG("%s", " current_csq_value is 99 abort the data call\n");
         sleepMsec(1000);
         RIL_onRequestComplete_lte(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
+#else
+    // the legacy set-up has no gates; it takes pppd's authentication option
+    setAuthOption(ril_request_string(data, datalen, 5));
+#endif
     stopBeforeSetup();
     property_set("net.gprs.ppp-exit", "");
     GetLteRadioTech();
@@ -304,7 +337,8 @@ void OnLTE_RIL_REQUEST_DEACTIVATE_DATA_CALL(void *, size_t, RIL_Token t) {
         const char *argv[] = {"netcfg", "eth0", "down", nullptr};
         ril_run_program(argv);
     } else {
-        at_send_command("AT^DATADOWN", &r);
+        // the legacy build drops the context instead of the module's data down
+        at_send_command(RIL_VERSION >= 15 ? "AT^DATADOWN" : "AT+CGACT=0, 1", &r);
         at_response_free(r);
         StopPPPD("RIL_REQUEST_DEACTIVATE_DATA_CALL", 0);
     }

@@ -194,7 +194,7 @@ int StartCheckDataCheck(RIL_TimedCallback checker, const struct timeval *delay);
 void CheckDataStatus(void *param);
 void WCheckDataStatus(void *param);
 void LteCheckDataStatus(void *param);
-extern RIL_Data_Call_Response_v11 g_datacall_response;
+extern RIL_DataCallRecord g_datacall_response;
 
 /* ---- main loops and initialization ---- */
 void initializeCallback_cdma(void *param);
@@ -216,7 +216,7 @@ extern int s_is9615;
 extern int s_is9X07;
 extern int s_callwaiting_wcdma;
 extern int s_callwaiting_lte;
-extern RIL_Data_Call_Response_v11 s_datacall_wcdma; /* the WCDMA cached data-call record */
+extern RIL_DataCallRecord s_datacall_wcdma; /* the WCDMA cached data-call record */
 extern RIL_RadioCapability RadioCapability;
 /* the WCDMA signal poll compares against the last open/close time */
 extern unsigned int s_lastopen_wcdma;

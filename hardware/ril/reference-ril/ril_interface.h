@@ -650,6 +650,14 @@ typedef struct {
     int mtu;
 } RIL_Data_Call_Response_v11;
 
+/* The data-call record the library hands the daemon: the legacy interface
+   (version 9) knows no pcscf and no mtu. */
+#if RIL_VERSION >= 15
+typedef RIL_Data_Call_Response_v11 RIL_DataCallRecord;
+#else
+typedef RIL_Data_Call_Response_v6 RIL_DataCallRecord;
+#endif
+
 /*
  * Entry points of the library (the daemon looks them up by name) and the
  * daemon's own name table.

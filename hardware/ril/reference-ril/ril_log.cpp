@@ -20,7 +20,7 @@ int RILDEBUG(const char *fmt, ...) {
     va_start(ap, fmt);
     vsnprintf(buf, sizeof(buf), fmt, ap);
     va_end(ap);
-    return __android_log_buf_print(LOG_ID_RADIO, ANDROID_LOG_DEBUG, "AT", "%s", buf);
+    return AT_LOGD("%s", buf);
 }
 
 void AT_DUMP(const char * /*prefix*/, const char *buf, int len) {

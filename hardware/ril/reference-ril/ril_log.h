@@ -24,12 +24,18 @@ int IsLittleEndian(void);
 }
 #endif
 
-/* Lines that are always written, whatever "ril.debug" says. */
-#define RIL_LOGD(...) __android_log_buf_print(LOG_ID_RADIO, ANDROID_LOG_DEBUG, "RIL", __VA_ARGS__)
-#define RIL_LOGI(...) __android_log_buf_print(LOG_ID_RADIO, ANDROID_LOG_INFO, "RIL", __VA_ARGS__)
-#define RIL_LOGE(...) __android_log_buf_print(LOG_ID_RADIO, ANDROID_LOG_ERROR, "RIL", __VA_ARGS__)
-#define AT_LOGD(...) __android_log_buf_print(LOG_ID_RADIO, ANDROID_LOG_DEBUG, "AT", __VA_ARGS__)
-#define AT_LOGI(...) __android_log_buf_print(LOG_ID_RADIO, ANDROID_LOG_INFO, "AT", __VA_ARGS__)
-#define AT_LOGE(...) __android_log_buf_print(LOG_ID_RADIO, ANDROID_LOG_ERROR, "AT", __VA_ARGS__)
+/* Lines that are always written, whatever "ril.debug" says. The legacy
+   interface's daemon reads the main log, the current one the radio log. */
+#if RIL_VERSION >= 15
+#define RIL_LOG_(prio, tag, ...) __android_log_buf_print(LOG_ID_RADIO, prio, tag, __VA_ARGS__)
+#else
+#define RIL_LOG_(prio, tag, ...) __android_log_print(prio, tag, __VA_ARGS__)
+#endif
+#define RIL_LOGD(...) RIL_LOG_(ANDROID_LOG_DEBUG, "RIL", __VA_ARGS__)
+#define RIL_LOGI(...) RIL_LOG_(ANDROID_LOG_INFO, "RIL", __VA_ARGS__)
+#define RIL_LOGE(...) RIL_LOG_(ANDROID_LOG_ERROR, "RIL", __VA_ARGS__)
+#define AT_LOGD(...) RIL_LOG_(ANDROID_LOG_DEBUG, "AT", __VA_ARGS__)
+#define AT_LOGI(...) RIL_LOG_(ANDROID_LOG_INFO, "AT", __VA_ARGS__)
+#define AT_LOGE(...) RIL_LOG_(ANDROID_LOG_ERROR, "AT", __VA_ARGS__)
 
 #endif

@@ -216,7 +216,7 @@ extern "C" void activeflydata_wcdma(void *) {
 
 extern "C" void activeflydata_lte(void *) {
     if (!s_hasinit) return;
-    static RIL_Data_Call_Response_v11 s_record;
+    static RIL_DataCallRecord s_record;
     memset(&s_record, 0, sizeof(s_record));
     s_record.cid = 1;
     s_record.active = 0;

@@ -196,9 +196,17 @@ extern "C" void SignalChange_wcdma(void * /*param*/) {
     }
     if (s_nosignal_since != 0 && GetTickCount() - s_nosignal_since > 30000) {
         RIL_LOGD("no signal for 30 s: reset the module");
+#if RIL_VERSION >= 15
         at_send_command("AT^RESET", nullptr);
         sleepMsec(2000);
         sleepMsec(3000);
+#else
+        // the legacy build restarts the radio instead of the whole module
+        at_send_command("AT+CFUN=0", nullptr);
+        sleepMsec(2000);
+        at_send_command("AT+CFUN=1", nullptr);
+        sleepMsec(3000);
+#endif
         s_nosignal_since = 0;
     }
 

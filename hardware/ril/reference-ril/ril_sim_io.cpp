@@ -12,6 +12,7 @@
 #include "at_link.h"
 #include "at_reply.h"
 #include "ril_at_text.h"
+#include "ril_direct.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
@@ -51,8 +52,14 @@ struct IoFamily {
     void (*convert)(RIL_SIM_IO_Response *);
 };
 
+// the legacy build answers through the daemon library's own export
+#if RIL_VERSION >= 15
 const IoFamily kIoWcdma = {"OnWCDMA_RIL_REQUEST_SIM_IO", RIL_onRequestComplete_wcdma, usim2sim_wcdma};
 const IoFamily kIoLte = {"OnLTE_RIL_REQUEST_SIM_IO", RIL_onRequestComplete_lte, usim2sim};
+#else
+const IoFamily kIoWcdma = {"OnWCDMA_RIL_REQUEST_SIM_IO", ril_direct_complete, usim2sim_wcdma};
+const IoFamily kIoLte = {"OnLTE_RIL_REQUEST_SIM_IO", ril_direct_complete, usim2sim};
+#endif
 
 // reads "sw1,sw2[,response]" of a reply line; false when sw1/sw2 cannot be read
 bool readSimAnswer(char *line, RIL_SIM_IO_Response *sr) {
@@ -90,6 +97,11 @@ void iccidFromQccid(const char *cmd, char *out, size_t cap) {
 }
 
 void simIo3gpp(const IoFamily &f, void *data, size_t datalen, RIL_Token t) {
+#if RIL_VERSION < 15
+    // the legacy interface has no SIM file access on the 3GPP families
+    f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+    return;
+#endif
     if (data == nullptr || datalen < sizeof(RIL_SIM_IO_v6)) {
         f.complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
@@ -172,7 +184,7 @@ const RruKind kCrshWithPath = {"AT+CRSM=%d,%d,%d,%d,%d,\"%s\",\"%s\"", "AT+CRSM=
 
 void simIoWithPath(const RruKind &k, void *data, size_t datalen, RIL_Token t) {
     if (data == nullptr || datalen < sizeof(RIL_SIM_IO_v6)) {
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        ril_direct_complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
     const RIL_SIM_IO_v6 *io = (const RIL_SIM_IO_v6 *)data;
@@ -180,7 +192,7 @@ void simIoWithPath(const RruKind &k, void *data, size_t datalen, RIL_Token t) {
     if (io->path == nullptr || strnlen(io->path, kMaxPathHex + 1) % 4 != 0 ||
         !ril_is_hex_text(io->path, kMaxPathHex) ||
         (io->data != nullptr && !ril_is_hex_text(io->data, kMaxDataHex))) {
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        ril_direct_complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
     char upper[kMaxDataHex + 1];
@@ -202,11 +214,11 @@ void simIoWithPath(const RruKind &k, void *data, size_t datalen, RIL_Token t) {
     if (err != 0 || p == nullptr || !p->success || p->p_intermediates == nullptr ||
         !readSimAnswer(p->p_intermediates->line, &sr)) {
         at_response_free(p);
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        ril_direct_complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
         return;
     }
     if (io->command == COMMAND_GET_RESPONSE && sr.simResponse != nullptr) ril_rru_record_fix(sr.simResponse);
-    RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, &sr, sizeof(sr));
+    ril_direct_complete(t, RIL_E_SUCCESS, &sr, sizeof(sr));
     at_response_free(p);
 }
 

@@ -100,7 +100,9 @@ extern "C" void onUnsolMode_wcdma(const char *, const char *) {
 }
 
 extern "C" void onUnsolMode_lte(const char *, const char *) {
-    if (s_hasinit) RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
+    // the legacy build leaves the network state alone while a call is up
+    if (s_hasinit && (RIL_VERSION >= 15 || !G_incall))
+        RIL_onUnsolicitedResponse_lte(RIL_UNSOL_RESPONSE_VOICE_NETWORK_STATE_CHANGED, nullptr, 0);
     // a mode change right after a call: ask for the registration again later
     if ((unsigned int)(GetTickCount() - G_Callendtime) <= 4999u) {
         struct timeval delay = {5, 0};

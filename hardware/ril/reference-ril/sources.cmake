@@ -26,6 +26,7 @@ set(RIL_LIBRARY_SOURCES
   ril_facility.cpp
   ril_family.cpp
   ril_identity.cpp
+  ril_legacy.cpp
   ril_lifecycle.cpp
   ril_log.cpp
   ril_network_select.cpp

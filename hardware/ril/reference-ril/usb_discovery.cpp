@@ -30,6 +30,7 @@ int g_moduletype = 1;
 int s_port_layout = 0;
 int g_use_rndis = 0;
 int s_detected_cardtype = 0;
+int s_lte_subtype = 0;
 
 }  // extern "C"
 
@@ -147,6 +148,13 @@ void classify(const char *line) {
         g_moduletype = 5;
         s_port_layout = 3;
         RILDEBUG("  is ASR lte module  ");
+    } else if (RIL_VERSION < 15 && (strstr(line, "p1404") != nullptr || strstr(line, "p1C25") != nullptr)) {
+        // the legacy build knows these two LTE modules; their ports are laid
+        // out as the generic ones
+        setFamily(RIL_FAMILY_LTE);
+        g_moduletype = 3;
+        s_lte_subtype = 4;
+        RILDEBUG("  is   a 1404 lte module  ");
     } else if (containsAny(line, kLteHints)) {
         if (!containsAny(line, kLteProducts)) return;  // "36" or "019" alone: left as it was
         setFamily(RIL_FAMILY_LTE);
@@ -283,7 +291,7 @@ int scanOption(void) {
             !readFirstLine(path, line, sizeof(line)))
             continue;
         if (strstr(line, "05C6") == nullptr && strstr(line, "257A") == nullptr &&
-            strstr(line, "1286") == nullptr)
+            strstr(line, "1286") == nullptr && !(RIL_VERSION < 15 && strstr(line, "12D1") != nullptr))
             continue;
         classify(line);
 
@@ -396,7 +404,26 @@ extern "C" int HandleDeviceHotPlugin(void) {
 
 extern "C" int HandleDeviceHotPlug(void) { return 0; }
 
+#if RIL_VERSION >= 15
 extern "C" int TestDeviceExists(void) { return 1; }
+#else
+// 0 only when the modem port's device file is gone
+extern "C" int TestDeviceExists(void) {
+    char name[RIL_PORT_PATH_MAX + 8];
+    snprintf(name, sizeof(name), "/dev/%s", g_data_device_path);
+    char path[RIL_PORT_PATH_MAX + 256];
+    int fd = -1;
+    int err = ENOENT;
+    if (RIL_SYSPATH(name, path) != nullptr) {
+        fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        err = fd < 0 ? errno : 0;
+    }
+    int nresult = (fd < 0 && err == ENOENT) ? 0 : 1;
+    RILDEBUG("TestDeviceExists() : %d, %d, %s.  nresult: %d ", fd, err, name, nresult);
+    if (fd >= 0) close(fd);
+    return nresult;
+}
+#endif
 
 extern "C" int IsATPort(const char *devicePath) {
     char path[kPathMax];

@@ -17,6 +17,9 @@ extern int g_moduletype; /* 1 6290-kind WCDMA, 2 CDMA, 3 LTE, 4 8909-kind LTE, 5
 extern int s_port_layout; /* 0 generic, 1 two-port, 2 with GPS, 3 ASR */
 extern int g_use_rndis;
 extern int s_detected_cardtype;
+/* 4 for the LTE modules only the legacy build knows (products 1404 and
+ * 1C25), else 0; never reset */
+extern int s_lte_subtype;
 
 /* One scan of the option (then cdc_acm) driver directories. Returns the bit
  * set of the roles found, 0 for nothing; RIL_Init and the main loops treat
@@ -25,7 +28,7 @@ extern int s_detected_cardtype;
  * "ril.modem", "ril.pcui", "ril.gps", "ril.phonetype". */
 int HandleDeviceHotPlugin(void);
 int HandleDeviceHotPlug(void);  /* does nothing, returns 0 */
-int TestDeviceExists(void);     /* always 1 */
+int TestDeviceExists(void);     /* 1; legacy: 0 when the modem port is gone */
 /* 1 when the port answers "AT" with OK within a second */
 int IsATPort(const char *path);
 

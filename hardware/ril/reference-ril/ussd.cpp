@@ -9,6 +9,7 @@
 
 #include "at_link.h"
 #include "at_reply.h"
+#include "ril_direct.h"
 #include "ril_families.h"
 #include "ril_handlers.h"
 #include "ril_log.h"
@@ -130,8 +131,9 @@ void deliver(UssdCollection *c) {
 /* ------------------------------------------------------------------ */
 
 // the shared routines complete through the CDMA slot, which holds the same
-// daemon record as the other families' slots
-void complete(RIL_Token t, RIL_Errno e) { RIL_onRequestComplete_cdma(t, e, nullptr, 0); }
+// daemon record as the other families' slots (the daemon library's own
+// exports in the legacy build)
+void complete(RIL_Token t, RIL_Errno e) { ril_direct_complete(t, e, nullptr, 0); }
 
 // Sends a command without a result line; RIL_E_SUCCESS on a final OK.
 RIL_Errno sendPlain(const char *cmd) {
@@ -327,7 +329,7 @@ void Unsolicited_USD(const char *text) {
     snprintf(typeText, sizeof(typeText), "%d", type);
     const char *response[2] = {typeText, message};
     RILDEBUG("USSD report: type %s, text %s", typeText, message != nullptr ? message : "(none)");
-    RIL_onUnsolicitedResponse_cdma(RIL_UNSOL_ON_USSD, response, 2 * sizeof(char *));
+    ril_direct_unsolicited(RIL_UNSOL_ON_USSD, response, 2 * sizeof(char *));
 }
 
 /* ------------------------------------------------------------------ */
@@ -410,7 +412,7 @@ void onUssdTimeout_lte(void *param) { ussdTimeout(RIL_FAMILY_LTE, param); }
 /* ------------------------------------------------------------------ */
 
 void OnCDMA_RIL_REQUEST_SEND_USSD(void *, size_t, RIL_Token t) {
-    RIL_onRequestComplete_cdma(t, RIL_E_REQUEST_NOT_SUPPORTED, nullptr, 0);
+    ril_direct_complete(t, RIL_E_REQUEST_NOT_SUPPORTED, nullptr, 0);
 }
 
 void OnCDMA_RIL_REQUEST_CANCEL_USSD(void *, size_t, RIL_Token t) {
@@ -418,11 +420,11 @@ void OnCDMA_RIL_REQUEST_CANCEL_USSD(void *, size_t, RIL_Token t) {
     // the module may answer a plain OK or a digit line and OK: both succeed
     int err = at_send_command_full("AT+CUSD=2", NUMERIC, nullptr, nullptr, 0, &p_response);
     if (err < 0 || p_response == nullptr || !p_response->success) {
-        RIL_onRequestComplete_cdma(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
+        ril_direct_complete(t, RIL_E_GENERIC_FAILURE, nullptr, 0);
     } else if (p_response->p_intermediates != nullptr) {
-        RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, p_response->p_intermediates->line, sizeof(char *));
+        ril_direct_complete(t, RIL_E_SUCCESS, p_response->p_intermediates->line, sizeof(char *));
     } else {
-        RIL_onRequestComplete_cdma(t, RIL_E_SUCCESS, nullptr, 0);
+        ril_direct_complete(t, RIL_E_SUCCESS, nullptr, 0);
     }
     at_response_free(p_response);
 }

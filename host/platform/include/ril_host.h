@@ -22,6 +22,10 @@ const char *ril_host_property_dir(void);
  * registers its callback record here so those calls reach it. */
 struct RIL_Env;
 void ril_host_set_legacy_env(const struct RIL_Env *env);
+/* 1 while the calling thread is inside the daemon library's own
+ * RIL_onRequestComplete / RIL_onUnsolicitedResponse, so the host daemon can
+ * tell which completion path the library took. */
+int ril_host_in_daemon_export(void);
 /* Printable name of a notification code ("<unknown>" when unknown). */
 const char *ril_host_unsol_name(int code);
 
