@@ -83,6 +83,7 @@ struct FormCase {
     const char *pass;
     const char *text;  // the line as it is specified, password as logged
 };
+void PrintTo(const FormCase &c, std::ostream *os) { *os << c.name; }
 
 const FormCase kForms[] = {
     {"form3_blank", 0, 0, "", nullptr, nullptr,

@@ -189,6 +189,7 @@ struct FamilyCase {
     std::vector<std::string> at;   // AT port commands of the preparation, in order
     std::vector<std::string> argv; // pppd's argument vector
 };
+void PrintTo(const FamilyCase &c, std::ostream *os) { *os << c.model; }
 
 const std::vector<std::string> kForm3 = {"/system/bin/pppd", "/dev/ttyUSB0", "115200", "nodetach", "debug",
                                          "dump", "defaultroute", "usepeerdns", "ipcp-accept-local",

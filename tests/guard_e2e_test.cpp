@@ -57,6 +57,7 @@ struct FaultCase {
     Recovery recovery;
     bool probes;  // the checker provokes traffic before it acts
 };
+void PrintTo(const FaultCase &c, std::ostream *os) { *os << c.model; }
 
 std::string caseName(const ::testing::TestParamInfo<FaultCase> &i) { return i.param.model; }
 
@@ -169,6 +170,7 @@ struct LadderCase {
     int radioCycles;         // "AT+CFUN=0" then "AT+CFUN=1"
     bool setupSucceeds;
 };
+void PrintTo(const LadderCase &c, std::ostream *os) { *os << c.name; }
 
 class Ladder : public ::testing::TestWithParam<LadderCase> {};
 
@@ -231,6 +233,7 @@ struct UnplugCase {
     bool userDisconnected;  // the framework ended the data call before
     Recovery recovery;
 };
+void PrintTo(const UnplugCase &c, std::ostream *os) { *os << c.name; }
 
 class Unplugged : public ::testing::TestWithParam<UnplugCase> {};
 

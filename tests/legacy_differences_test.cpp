@@ -42,6 +42,7 @@ struct Build {
     bool legacy;
     std::string path() const { return legacy ? riltest::legacyLibrary() : riltest::currentLibrary(); }
 };
+void PrintTo(const Build &b, std::ostream *os) { *os << b.name; }
 const Build kBuilds[] = {{"current", false}, {"legacy", true}};
 
 std::string buildName(const ::testing::TestParamInfo<Build> &i) { return i.param.name; }
