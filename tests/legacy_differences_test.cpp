@@ -12,14 +12,18 @@
 #include <dirent.h>
 #include <string.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "daemon_harness.h"
+#include "link_control.h"
 #include "ril_interface.h"
 #include "simulated_module.h"
 
@@ -105,6 +109,38 @@ struct Rig {
         closedir(dd);
         return runs;
     }
+    // a data call set up, its pppd running with the stand-in's address
+    ::testing::AssertionResult dataUp(const std::string &line) {
+        if (!riltest::waitUntil([&] { return d.property("gsm.sim.state") == "READY"; }, 60s))
+            return ::testing::AssertionFailure() << "SIM never ready";
+        json r = ask(line);
+        if (r.value("error", -1) != 0) return ::testing::AssertionFailure() << r.dump();
+        if (!riltest::waitUntil([&] { return linkUp(); }, 10s)) return ::testing::AssertionFailure() << "no link";
+        return ::testing::AssertionSuccess();
+    }
+    bool linkUp() {
+        return d.property("net.ppp0.local-ip") == "10.64.78.9" && modemsim::runningPppd(d.sysroot()).size() == 1;
+    }
+    std::string logFrom(size_t from) const {
+        std::string all = d.logText();
+        return from < all.size() ? all.substr(from) : std::string();
+    }
+    int unsols(int code) {
+        return d.count([code](const json &m) { return m.value("type", "") == "unsol" && m.value("code", 0) == code; });
+    }
+    // the ping stand-in behind a script that waits while the file
+    // run/ping-hold exists (20 s at most): a checker is caught in its probes
+    void holdablePing() {
+        std::string bin = root.at("/sysroot/system/bin/ping");
+        unlink(bin.c_str());
+        std::ofstream f(bin);
+        f << "#!/bin/sh\n"
+          << "n=0\n"
+          << "while [ -e '" << root.at("/sysroot/run/ping-hold") << "' ] && [ $n -lt 400 ]; do sleep 0.05; n=$((n+1)); done\n"
+          << "exec '" << RIL_BUILD_DIR << "/sysroot-tools/ping' \"$@\"\n";
+        f.close();
+        chmod(bin.c_str(), 0755);
+    }
     std::string buffers() const {
         std::ifstream f(root.path() + "/log-buffers");
         std::stringstream s;
@@ -117,6 +153,15 @@ struct Rig {
 };
 
 class Difference : public ::testing::TestWithParam<Build> {};
+
+// The cases that load a library into this program log to one file: the
+// platform log opens its destination once per process.
+const std::string &processLog() {
+    static TempRoot root;
+    static const std::string path = root.at("/ril.log");
+    return path;
+}
+const bool kProcessLogSet = setenv("RIL_LOG", processLog().c_str(), 1) == 0;
 
 /* ---- the exported entry points ---- */
 
@@ -138,7 +183,6 @@ TEST_P(Difference, TestDeviceExistsLooksForTheModemPort) {
     TempRoot root;
     root.writeFile("/sysroot/dev/ttyUSB0", "");
     setenv("RIL_SYSROOT", root.at("/sysroot").c_str(), 1);
-    setenv("RIL_LOG", root.at("/ril.log").c_str(), 1);
     void *lib = dlopen(GetParam().path().c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     auto test = (int (*)(void))dlsym(lib, "TestDeviceExists");
@@ -151,7 +195,6 @@ TEST_P(Difference, TestDeviceExistsLooksForTheModemPort) {
     EXPECT_EQ(test(), GetParam().legacy ? 0 : 1);
     dlclose(lib);
     unsetenv("RIL_SYSROOT");
-    unsetenv("RIL_LOG");
 }
 
 /* ---- the AT channel greets the module in the legacy build ---- */
@@ -545,6 +588,153 @@ TEST_P(Difference, LteModuleThatNeverComesBackEndsTheLegacyDaemonAtOnce) {
             [&] { return r.d.logText().find("*******missed device*******") != std::string::npos; }, 10s));
         EXPECT_TRUE(r.d.running());
     }
+}
+
+/* ---- the link checkers ---- */
+
+size_t countOf(const std::string &text, const std::string &what) {
+    size_t n = 0;
+    for (size_t i = text.find(what); i != std::string::npos; i = text.find(what, i + what.size())) n++;
+    return n;
+}
+
+// when each run of the LTE checker began: the time of day of its log line
+// ("MM-DD HH:MM:SS.mmm ..."), in real milliseconds
+std::vector<long> lteCheckTimes(const std::string &log) {
+    std::vector<long> out;
+    const std::string key = "link check LTE token ";
+    for (size_t i = log.find(key); i != std::string::npos; i = log.find(key, i + key.size())) {
+        size_t bol = log.rfind('\n', i);
+        bol = bol == std::string::npos ? 0 : bol + 1;
+        int h = 0, m = 0, sec = 0, ms = 0;
+        if (sscanf(log.c_str() + bol, "%*d-%*d %d:%d:%d.%d", &h, &m, &sec, &ms) == 4)
+            out.push_back(((h * 60L + m) * 60L + sec) * 1000L + ms);
+    }
+    return out;
+}
+
+TEST_P(Difference, WcdmaSilentLinkDnsProbesAndTheReportAtTheHandOver) {
+    const bool legacy = GetParam().legacy;
+    Rig r(GetParam(), "wcdma6290", true);
+    ASSERT_TRUE(r.dataUp("data 3gnet")) << r.d.logText();
+    int reports = r.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED);
+    auto before = r.programArgs("ping");
+    size_t mark = r.d.logText().size();
+    ASSERT_EQ(r.module.control("link silent"), "OK");
+    ASSERT_TRUE(riltest::waitUntil([&] { return r.logFrom(mark).find(" check pppd exist") != std::string::npos; }, 30s))
+        << r.logFrom(mark);
+    // both DNS tests found nothing, the second after the switch of "net.dns1"
+    std::string probe = r.logFrom(mark);
+    EXPECT_EQ(countOf(probe, "dns result is:0"), 2u) << probe;
+    EXPECT_NE(probe.find("dns_test: net.dns1 114.114.114.114"), std::string::npos);
+    // the DNS tests' pings (the only ones with a wait option): options and destination
+    typedef std::vector<std::string> Opts;
+    std::set<Opts> runs;
+    for (const auto &a : r.programArgs("ping"))
+        if (before.count(a.first) == 0 && std::find(a.second.begin(), a.second.end(), "-W") != a.second.end())
+            runs.insert(Opts(a.second.begin() + 1, a.second.end()));
+    const std::set<Opts> want =
+        legacy ? std::set<Opts>{{"-c", "1", "-W", "2", "114.114.114.114"},
+                                {"-c", "1", "-W", "2", "www.qq.com"},
+                                {"-c", "1", "-W", "3", "www.163.com"}}
+               : std::set<Opts>{{"-s", "1", "-c", "2", "-W", "2", "127.0.0.53"},  // the stand-in pppd's server
+                                {"-s", "1", "-c", "2", "-W", "2", "114.114.114.114"},
+                                {"-s", "1", "-c", "1", "-W", "3", "www.baidu.com"}};
+    EXPECT_EQ(runs, want);
+    // the hand-over: the legacy build tells the framework the list changed
+    if (legacy) {
+        EXPECT_TRUE(riltest::waitUntil([&] { return r.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED) > reports; }, 10s));
+    }
+    ASSERT_EQ(r.module.control("link ok"), "OK");
+    ASSERT_TRUE(riltest::waitUntil([&] { return r.pppdArgs().size() >= 2 && r.linkUp(); }, 30s))
+        << r.module.control("link state");
+    if (legacy)
+        EXPECT_GE(r.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED), reports + 1);
+    else
+        EXPECT_EQ(r.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED), reports) << "the current build re-dials silently";
+}
+
+TEST_P(Difference, LteCheckerPeriodProbeAndACallAtTheHandOver) {
+    const bool legacy = GetParam().legacy;
+    Rig r(GetParam(), "lte", true);
+    r.holdablePing();
+    ASSERT_TRUE(r.dataUp("data cmnet")) << r.d.logText();
+    // an empty call list starts the chain anew within 2 s; on a link with
+    // traffic it goes on, one period from each run to the next
+    size_t mark = r.d.logText().size();
+    ASSERT_EQ(r.ask("RIL_REQUEST_GET_CURRENT_CALLS").value("error", -1), 0);
+    std::vector<long> runs;
+    ASSERT_TRUE(riltest::waitUntil([&] { return (runs = lteCheckTimes(r.logFrom(mark))).size() >= 2; }, 20s))
+        << r.logFrom(mark);
+    long gap = runs[1] - runs[0];
+    if (gap < 0) gap += 24L * 3600 * 1000;  // past midnight
+    const long period = gap * kScale;       // on the library's clock
+    if (legacy) {
+        EXPECT_GE(period, 13000 - 2 * kScale);  // 13.0001 s; the log's milliseconds are truncated
+        EXPECT_LT(period, 30000);
+    } else {
+        EXPECT_GE(period, 36000 - 2 * kScale);  // 36.0001 s
+        EXPECT_LT(period, 60000);
+    }
+    // the link goes silent; the probe is held while a call is dialled
+    r.root.writeFile("/sysroot/run/ping-hold", "");
+    int reports = r.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED);
+    size_t probeMark = r.d.logText().size();
+    ASSERT_EQ(r.module.control("link silent"), "OK");
+    ASSERT_EQ(r.ask("RIL_REQUEST_GET_CURRENT_CALLS").value("error", -1), 0);  // the next run at once
+    ASSERT_TRUE(riltest::waitUntil(
+        [&] { return r.logFrom(probeMark).find("kv_execcommand: ping") != std::string::npos; }, 20s))
+        << r.logFrom(probeMark);
+    const std::string command = legacy ? "kv_execcommand: ping -I ppp0 -c 2 114.114.114.114\n"
+                                       : "kv_execcommand: ping -c 2 114.114.114.114\n";
+    EXPECT_NE(r.logFrom(probeMark).find(command), std::string::npos) << r.logFrom(probeMark);
+    json dial = r.ask("dial 10086");
+    unlink(r.root.at("/sysroot/run/ping-hold").c_str());
+    ASSERT_EQ(dial.value("error", -1), 0) << dial.dump();
+    const std::string waiting = " is G_incall, not resumenow----===";
+    if (legacy) {
+        // no report: the chain is re-scheduled and runs again
+        ASSERT_TRUE(riltest::waitUntil([&] { return r.logFrom(probeMark).find(waiting) != std::string::npos; }, 20s))
+            << r.logFrom(probeMark);
+        std::string after = r.logFrom(probeMark);
+        size_t at = after.find(waiting);
+        ASSERT_TRUE(riltest::waitUntil(
+            [&] { return r.logFrom(probeMark + at).find("link check LTE token ") != std::string::npos; }, 10s));
+        EXPECT_EQ(r.logFrom(probeMark).find("resume: check pppd exist"), std::string::npos);
+        EXPECT_EQ(r.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED), reports);
+    } else {
+        ASSERT_TRUE(riltest::waitUntil([&] { return r.unsols(RIL_UNSOL_DATA_CALL_LIST_CHANGED) > reports; }, 20s))
+            << r.logFrom(probeMark);
+        EXPECT_NE(r.logFrom(probeMark).find("resume: check pppd exist"), std::string::npos);
+        EXPECT_EQ(r.logFrom(probeMark).find(waiting), std::string::npos);
+    }
+}
+
+TEST_P(Difference, TcpProbeDuringACallLogsItInTheLegacyBuild) {
+    TempRoot root;
+    root.writeFile("/sysroot/sys/class/net/ppp0/ipv4_address", "127.77.0.9");
+    riltest::makeDirs(root.at("/props"));
+    setenv("RIL_SYSROOT", root.at("/sysroot").c_str(), 1);
+    setenv("RIL_PROPERTY_DIR", root.at("/props").c_str(), 1);
+    ASSERT_TRUE(kProcessLogSet);
+    size_t from = riltest::readFile(processLog()).size();
+    void *lib = dlopen(GetParam().path().c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    auto probe = (int (*)(const char *))dlsym(lib, "TestNetWork");
+    auto incall = (int *)dlsym(lib, "G_incall");
+    auto pppd = (int *)dlsym(lib, "g_pppdhandle");
+    ASSERT_TRUE(probe != nullptr && incall != nullptr && pppd != nullptr);
+    *pppd = 0;  // pppd runs
+    *incall = 1;
+    EXPECT_EQ(probe("127.0.0.1"), 1) << "no connection is made during a call";
+    std::string log = riltest::readFile(processLog()).substr(from);
+    ASSERT_NE(log.find("TestNetWork: "), std::string::npos) << "the probe logs here";
+    EXPECT_EQ(log.find("GOD>> is incall---") != std::string::npos, GetParam().legacy) << log;
+    *incall = 0;
+    *pppd = 1;
+    dlclose(lib);
+    unsetenv("RIL_SYSROOT");
+    unsetenv("RIL_PROPERTY_DIR");
 }
 
 /* ---- querydns: one DNS question, legacy only ---- */

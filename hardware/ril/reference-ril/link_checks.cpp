@@ -36,6 +36,11 @@ const char kUsbRx[] = "/sys/class/net/usb0/statistics/rx_packets";
 // the public hosts the device pings to provoke traffic
 const char kWebHost1[] = "www.baidu.com";
 const char kWebHost2[] = "www.qq.com";
+#if RIL_VERSION < 15
+const char kWebHost3[] = "www.163.com";
+// the legacy build's DNS test pings a fixed public DNS server first
+const char kPublicDns[] = "114.114.114.114";
+#endif
 
 unsigned int s_lastcheck = 0;
 
@@ -92,7 +97,11 @@ int queryNumber(const char *cmd, const char *prefix, int fallback, bool *ok) {
 }
 
 int runPing(const char *count, const char *wait, const char *dest) {
+#if RIL_VERSION >= 15
     const char *argv[] = {"ping", "-s", "1", "-c", count, "-W", wait, dest, nullptr};
+#else
+    const char *argv[] = {"ping", "-c", count, "-W", wait, dest, nullptr};  // default packet size
+#endif
     return ril_run_program(argv);
 }
 
@@ -145,6 +154,13 @@ int boundSocket(const char *local, int type, unsigned short port) {
     return fd;
 }
 
+// the LTE chain goes on with a new guard token
+void rescheduleLte() {
+    struct timeval tv = {RIL_VERSION >= 15 ? 36 : 13, 100};
+    s_lastcheck = GetTickCount();
+    StartCheckDataCheck(LteCheckDataStatus, &tv);
+}
+
 bool destination(const char *dest, struct sockaddr_in *to) {
     memset(to, 0, sizeof(*to));
     to->sin_family = AF_INET;
@@ -191,6 +207,7 @@ extern "C" int dns_test(void) {
     property_get("net.dns1", dns, "");
     RILDEBUG("dns_test: net.dns1 %s", dns);
     int result = 0;
+#if RIL_VERSION >= 15
     // a server address that is no dotted IPv4 is not handed to ping
     bool usable = ril_is_dotted_ipv4(dns) != 0;
     for (int i = 0; i < 2 && result == 0; i++) {
@@ -201,6 +218,15 @@ extern "C" int dns_test(void) {
         runPing("1", "3", kWebHost1);
         result = GetNetFlow() == 0 ? 1 : 0;
     }
+#else
+    // one ping each to the public DNS server and two web hosts; the server
+    // in "net.dns1" is only logged
+    const char *const probes[][2] = {{"2", kPublicDns}, {"2", kWebHost2}, {"3", kWebHost3}};
+    for (size_t i = 0; i < sizeof(probes) / sizeof(probes[0]) && result == 0; i++) {
+        runPing("1", probes[i][0], probes[i][1]);
+        if (GetNetFlow() == 0) result = 1;
+    }
+#endif
     RILDEBUG("dns result is:%d", result);
     return result;
 }
@@ -271,6 +297,10 @@ extern "C" void WCheckDataStatus(void *param) {
     if (resume) {
         if (!tokenStale(param)) {
             RILDEBUG("%s", " check pppd exist");
+#if RIL_VERSION < 15
+            // the legacy build also tells the framework before it re-dials
+            if (s_hasinit && g_unsresponse != nullptr) g_unsresponse(RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);
+#endif
             ResumeSem("WCheckDataStatus", __LINE__);
         }
         return;
@@ -297,8 +327,9 @@ extern "C" void LteCheckDataStatus(void *param) {
         property_get("net.remote.kvip", ip, "114.114.114.114");
         // only a dotted address goes into the probe command
         if (!ril_is_dotted_ipv4(ip)) snprintf(ip, sizeof(ip), "%s", "114.114.114.114");
-        char cmd[PROPERTY_VALUE_MAX + 16];
-        snprintf(cmd, sizeof(cmd), "ping -c 2 %s", ip);
+        char cmd[PROPERTY_VALUE_MAX + 32];
+        // the legacy build probes on the PPP interface
+        snprintf(cmd, sizeof(cmd), RIL_VERSION >= 15 ? "ping -c 2 %s" : "ping -I ppp0 -c 2 %s", ip);
         int mode = g_use_rndis ? queryNumber("AT+CONN=0,?", "+CONN:", 1, nullptr)
                                : queryNumber("AT^DATAMODE", "^DATAMODE:", 1, nullptr);
         RILDEBUG("LteCheckDataStatus: datamode %d", mode);
@@ -311,11 +342,17 @@ extern "C" void LteCheckDataStatus(void *param) {
         traffic = true;  // the user is leaving: the next run ends the chain
     }
     if (e == 0) {
-        struct timeval tv = {36, 100};
-        s_lastcheck = GetTickCount();
-        StartCheckDataCheck(LteCheckDataStatus, &tv);
+        rescheduleLte();
         return;
     }
+#if RIL_VERSION < 15
+    // a call began during the probes: the link is looked at again later
+    if (!tokenStale(param) && G_incall) {
+        RILDEBUG("%s", " is G_incall, not resumenow----===");
+        rescheduleLte();
+        return;
+    }
+#endif
     if (!tokenStale(param)) {
         RILDEBUG("%s", "resume: check pppd exist");
         // the link is gone: the call list must not hand back the old record
@@ -338,6 +375,7 @@ extern "C" int TestNetWork(const char *dest) {
     struct sockaddr_in to;
     int result = 0;
     if (G_incall) {
+        if (RIL_VERSION < 15) RILDEBUG("%s", "GOD>> is incall---");
         result = 1;
     } else if (destination(dest, &to)) {
         int fl = fcntl(fd, F_GETFL, 0);

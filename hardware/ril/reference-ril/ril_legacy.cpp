@@ -26,9 +26,9 @@
 extern "C" void ril_legacy_lte_reader_closed(const RilFamily *f) {
     RIL_LOGI("AT channel closed\n");
     at_close();
-    pthread_mutex_lock(f->stateMutex);
+    ril_mutex_lock(f->stateMutex);
     *f->channelClosed = 1;
-    pthread_mutex_unlock(f->stateMutex);
+    ril_mutex_unlock(f->stateMutex);
     g_inhotstatus = 1;
     if (s_hasinit) ril_family_unsolicited(f, RIL_UNSOL_DATA_CALL_LIST_CHANGED, nullptr, 0);
     const int attempts = f->readerClosed.attempts;
