@@ -8,8 +8,8 @@ add_dependencies(legacy_differences_test reference-ril ril-kivo host-rild sysroo
 # legacy build cannot rot: the same programs with RIL_TEST_LIBRARY=legacy
 # (the harness's default library), their tests named "legacy:...". Expected
 # legacy differences are handled in the tests (riltest::testingLegacy()).
-# Registered after every area's file has made its programs; the sanitizer
-# builds run the shared code through the current library only.
+# Registered after every area's file has made its programs. The test command
+# runs the whole suite once, under the sanitizers, so these run there too.
 set(RIL_LEGACY_SUITES lifecycle_e2e_test network_e2e_test ussd_e2e_test sms_e2e_test calls_e2e_test
   data_e2e_test)
 # Left out, to keep the whole run in its time: the long soak and time-out
@@ -22,6 +22,4 @@ function(ril_register_legacy_suites)
     add_dependencies(${t} ril-kivo)
   endforeach()
 endfunction()
-if(NOT RIL_SANITIZE)
-  cmake_language(DEFER CALL ril_register_legacy_suites)
-endif()
+cmake_language(DEFER CALL ril_register_legacy_suites)
