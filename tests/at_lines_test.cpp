@@ -150,6 +150,11 @@ TEST(LineSorting, PrefixRepairTable) {
         // a line that carries some other prefix is stored as it is
         {"+CGSN:", "^HWVER:1", "^HWVER:1"},
         {"+CGSN:", "+GSN: 1", "+GSN: 1"},
+        // a notification that comes before the answer is passed on: it is no
+        // answer, and the answer after it still is one
+        {"+CSQ:", "+CMTI: \"SM\",0", ""},
+        {"+CIMI:", "^MODE: 5,4", ""},
+        {"+CGSN:", "+CREG: 1", ""},
         // the repair entry is found by the command's prefix beginning
         {"+CGSN: ", "1234", "+CGSN:1234"},
         // no repair entry: only prefixed lines count

@@ -173,6 +173,21 @@ void writePduAtPrompt(Reader *r) RIL_REQUIRES(s_commandmutex) {
     s_smsPDU = nullptr;
 }
 
+// Notifications the module sends on its own; none of them can be the answer
+// of a query whose prefix has a repair entry.
+const char *const kNotifications[] = {
+    "+CMTI:", "+CMT:",   "+CDS:",  "+CDSI:", "+CBM:",  "+CRING:", "+CLIP:", "+CCWA:",  "+CREG:",
+    "+CGREG:", "+CEREG:", "+CUSD:", "+CGEV:", "+CSSI:", "+CSSU:",  "^RSSI:", "^MODE:",  "^SRVST:",
+    "^SIMST:", "^BOOT:",  "^CEND:", "^ORIG:", "^CONF:", "^CONN:",  "^HCMT:", "^HCDS:",  "^MMS:",
+    "^DSFLOWRPT:", "^NDISSTAT:", "^STIN:", "+STIN:", "^SMMEMFULL:",
+};
+
+bool isNotification(const char *line) {
+    for (const char *n : kNotifications)
+        if (strStartsWith(line, n)) return true;
+    return false;
+}
+
 void storeSingleLine(const char *line) RIL_REQUIRES(s_commandmutex) {
     const char *prefix = s_responsePrefix;
     if (prefix == nullptr) return;  // a single-line command without prefix ignores the line
@@ -186,7 +201,11 @@ void storeSingleLine(const char *line) RIL_REQUIRES(s_commandmutex) {
     }
     bool hasLine = sp_response->p_intermediates != nullptr;
     bool matches = strStartsWith(line, prefix) != 0;
-    if (hasLine || (!matches && header == nullptr) || strstr(line, "SMS DONE") != nullptr) {
+    // a notification ("+CMTI: ...", "^MODE: ...") arriving before the answer
+    // is never the answer, repair entry or not: taken as the answer it would
+    // lose the notification and the real answer after it
+    bool notification = !matches && header != nullptr && isNotification(line);
+    if (hasLine || (!matches && header == nullptr) || notification || strstr(line, "SMS DONE") != nullptr) {
         callUnsol(line, nullptr);
         return;
     }
