@@ -3,6 +3,7 @@
 #include <map>
 #include <sstream>
 
+#include "at_client.h"
 #include "dialect.h"
 #include "simulated_module.h"
 
@@ -56,7 +57,16 @@ std::vector<CaptureExchange> parseCapture(const std::string &logText, size_t max
 void replayCapture(SimulatedModule &module, const std::vector<CaptureExchange> &capture) {
     std::map<std::string, std::vector<std::string>> last;
     // the module compares configured answers with the normalized command
-    for (const CaptureExchange &e : capture) last[normalizeCommand(e.command)] = e.lines;
+    for (size_t i = 0; i < capture.size(); i++) {
+        const CaptureExchange &e = capture[i];
+        std::string command = normalizeCommand(e.command);
+        // The log may end before the capture's last command got its final
+        // result: that answer is cut by the end of the capture, not the
+        // module's, and does not replace an answer the command got earlier.
+        bool cutOff = i + 1 == capture.size() && (e.lines.empty() || !AtClient::isFinal(e.lines.back()));
+        if (cutOff && last.count(command) != 0) continue;
+        last[command] = e.lines;
+    }
     for (const auto &c : last) {
         // a '*' in a captured command would be read as a wildcard at its end
         if (!c.first.empty() && c.first.back() == '*') continue;

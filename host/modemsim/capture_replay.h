@@ -25,7 +25,9 @@ std::vector<CaptureExchange> parseCapture(const std::string &logText, size_t max
 
 // Makes the module answer each captured command with the lines the capture
 // received after it (for a command sent more than once, its last answer, so
-// that a retry loop in the capture ends as it ended there), and every
+// that a retry loop in the capture ends as it ended there; the capture's
+// last command, when the log ends before its final result, keeps the
+// answer it got earlier), and every
 // command the capture does not hold with "ERROR".
 void replayCapture(SimulatedModule &module, const std::vector<CaptureExchange> &capture);
 

@@ -1,6 +1,7 @@
 #include "link_control.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -33,15 +34,31 @@ void setMark(const SimulatedModule &m, const char *name, bool on) {
 
 bool hasMark(const SimulatedModule &m, const char *name) { return access(mark(m, name).c_str(), F_OK) == 0; }
 
+// The whole of a small /proc file, read with plain POSIX calls: a process
+// that exits between open and read makes read fail with ESRCH, which the
+// stream library turns into an exception.
+std::string readProcFile(const std::string &path) {
+    std::string all;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return all;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof(buf));
+        if (n <= 0 || all.size() > 65536) break;
+        all.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return all;
+}
+
 // a live process whose command line starts with a program named pppd
 bool isPppd(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::string proc = "/proc/" + std::to_string(pid);
+    std::string all = readProcFile(proc + "/stat");
     size_t close = all.rfind(')');
     if (close == std::string::npos || close + 2 >= all.size() || all[close + 2] == 'Z') return false;
-    std::ifstream cmd("/proc/" + std::to_string(pid) + "/cmdline");
-    std::string argv0;
-    std::getline(cmd, argv0, '\0');
+    std::string cmdline = readProcFile(proc + "/cmdline");
+    std::string argv0 = cmdline.substr(0, cmdline.find('\0'));
     size_t slash = argv0.rfind('/');
     return argv0.substr(slash == std::string::npos ? 0 : slash + 1) == "pppd";
 }
